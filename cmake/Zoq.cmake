@@ -1,0 +1,59 @@
+# Shared build rules for the program's folders.
+
+# Warnings on for our own code.
+function(zoq_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 /utf-8)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra)
+  endif()
+endfunction()
+
+# Narrow string literals of the target are stored as code-page 936 bytes,
+# as every text of the program is. Only for targets without Qt's own
+# narrow literals (forms, settings, app and their tests).
+function(zoq_cp936_literals target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /source-charset:utf-8 /execution-charset:.936)
+  else()
+    target_compile_options(${target} PRIVATE -finput-charset=UTF-8 -fexec-charset=CP936)
+  endif()
+endfunction()
+
+# Collects a folder's sources: *_test.cpp are tests, *_posix.cpp build
+# everywhere but Windows, *_win.cpp only on Windows.
+function(zoq_sources out_sources out_tests)
+  file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  set(srcs)
+  set(tests)
+  foreach(f ${all})
+    get_filename_component(n ${f} NAME)
+    if(n MATCHES "_test\\.cpp$")
+      list(APPEND tests ${f})
+    elseif(n MATCHES "_win\\.cpp$")
+      if(WIN32)
+        list(APPEND srcs ${f})
+      endif()
+    elseif(n MATCHES "_posix\\.cpp$")
+      if(NOT WIN32)
+        list(APPEND srcs ${f})
+      endif()
+    else()
+      list(APPEND srcs ${f})
+    endif()
+  endforeach()
+  set(${out_sources} ${srcs} PARENT_SCOPE)
+  set(${out_tests} ${tests} PARENT_SCOPE)
+endfunction()
+
+# One test binary per folder, each case registered with CTest.
+function(zoq_test_binary name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT ZOQ_WITH_TESTS OR NOT ARG_SOURCES)
+    return()
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+  zoq_warnings(${name})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endfunction()

@@ -1,0 +1,118 @@
+// The operating-system calls the program makes, under their Windows names.
+//
+// On Windows this is the real API. Elsewhere the same declarations are
+// implemented here with what the program observes of them: threads on
+// std::thread, the message wait on a waiter that the window layer plugs in,
+// HTTP through libcurl, and code page 936 through iconv.
+#pragma once
+
+#ifdef _WIN32
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <wininet.h>
+
+#else  // !_WIN32
+
+#include <cstddef>
+#include <cstdint>
+
+#define WINAPI
+
+using BOOL = int;
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using UINT = unsigned int;
+using SIZE_T = std::size_t;
+using DWORD_PTR = std::uintptr_t;
+using LPVOID = void*;
+using LPDWORD = DWORD*;
+using LPBOOL = BOOL*;
+using HANDLE = void*;
+using WCHAR = char16_t;  // UTF-16 code unit, as on Windows
+using LPSTR = char*;
+using LPCSTR = const char*;
+using LPCCH = const char*;
+using LPWSTR = WCHAR*;
+using LPCWCH = const WCHAR*;
+using HINTERNET = void*;
+using INTERNET_PORT = WORD;
+struct SECURITY_ATTRIBUTES;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+using LPTHREAD_START_ROUTINE = DWORD (*)(LPVOID);
+
+inline constexpr BOOL TRUE = 1;
+inline constexpr BOOL FALSE = 0;
+
+// --- Code pages ---
+inline constexpr UINT CP_ACP = 0;  // code page 936 here
+inline constexpr UINT CP_UTF8 = 65001;
+
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByte, int multiByteLength,
+                        LPWSTR wide, int wideLength);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int wideLength,
+                        LPSTR multiByte, int multiByteLength, LPCCH defaultChar,
+                        LPBOOL usedDefaultChar);
+
+// --- Threads and the message wait ---
+inline constexpr DWORD INFINITE = 0xFFFFFFFF;
+inline constexpr DWORD WAIT_OBJECT_0 = 0;
+inline constexpr DWORD WAIT_TIMEOUT = 0x102;
+inline constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
+inline constexpr DWORD QS_KEY = 0x0001;
+inline constexpr DWORD QS_MOUSEMOVE = 0x0002;
+inline constexpr DWORD QS_MOUSEBUTTON = 0x0004;
+inline constexpr DWORD QS_POSTMESSAGE = 0x0008;
+inline constexpr DWORD QS_TIMER = 0x0010;
+inline constexpr DWORD QS_PAINT = 0x0020;
+inline constexpr DWORD QS_SENDMESSAGE = 0x0040;
+inline constexpr DWORD QS_HOTKEY = 0x0080;
+inline constexpr DWORD QS_RAWINPUT = 0x0400;
+inline constexpr DWORD QS_ALLEVENTS = 0x04BF;
+
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stackSize,
+                    LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD creationFlags,
+                    LPDWORD threadId);
+BOOL CloseHandle(HANDLE handle);
+DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
+                                DWORD milliseconds, DWORD wakeMask);
+
+// --- WinINet, used synchronously ---
+inline constexpr DWORD INTERNET_OPEN_TYPE_PRECONFIG = 0;
+inline constexpr DWORD INTERNET_OPEN_TYPE_DIRECT = 1;
+inline constexpr DWORD INTERNET_OPEN_TYPE_PROXY = 3;
+inline constexpr DWORD INTERNET_SERVICE_HTTP = 3;
+inline constexpr INTERNET_PORT INTERNET_DEFAULT_HTTP_PORT = 80;
+inline constexpr DWORD INTERNET_FLAG_RELOAD = 0x80000000;
+inline constexpr DWORD INTERNET_FLAG_NO_COOKIES = 0x00080000;
+inline constexpr DWORD HTTP_QUERY_RAW_HEADERS_CRLF = 22;
+inline constexpr DWORD HTTP_ADDREQ_FLAG_ADD = 0x20000000;
+inline constexpr DWORD HTTP_ADDREQ_FLAG_REPLACE = 0x80000000;
+
+HINTERNET InternetOpenA(LPCSTR agent, DWORD accessType, LPCSTR proxy, LPCSTR proxyBypass,
+                        DWORD flags);
+HINTERNET InternetConnectA(HINTERNET internet, LPCSTR serverName, INTERNET_PORT serverPort,
+                           LPCSTR userName, LPCSTR password, DWORD service, DWORD flags,
+                           DWORD_PTR context);
+HINTERNET HttpOpenRequestA(HINTERNET connect, LPCSTR verb, LPCSTR objectName, LPCSTR version,
+                           LPCSTR referrer, LPCSTR* acceptTypes, DWORD flags,
+                           DWORD_PTR context);
+BOOL HttpAddRequestHeadersA(HINTERNET request, LPCSTR headers, DWORD headersLength,
+                            DWORD modifiers);
+BOOL HttpSendRequestA(HINTERNET request, LPCSTR headers, DWORD headersLength, LPVOID optional,
+                      DWORD optionalLength);
+BOOL InternetReadFile(HINTERNET file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead);
+BOOL HttpQueryInfoA(HINTERNET request, DWORD infoLevel, LPVOID buffer, LPDWORD bufferLength,
+                    LPDWORD index);
+BOOL InternetCloseHandle(HINTERNET internet);
+BOOL InternetSetCookieA(LPCSTR url, LPCSTR cookieName, LPCSTR cookieData);
+
+DWORD GetLastError();
+
+#endif  // _WIN32

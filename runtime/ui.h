@@ -1,0 +1,146 @@
+// The runtime's window half, on Qt 6 Widgets: windows built from declarative
+// layouts, controls addressed by window and layout name, events, the message
+// loop, message boxes, the open-file dialog and the browser hand-off.
+//
+// Every text crossing this header is code-page 936 bytes; conversion to and
+// from Qt happens inside the runtime only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "runtime/core.h"
+
+class QWidget;
+
+namespace zoq::ui {
+
+// 0x00BBGGRR, red in the low byte; kDefaultColour means the element's own.
+using Colour = std::uint32_t;
+inline constexpr Colour kDefaultColour = 0xFF000000;
+
+enum class Kind {
+  GroupBox,
+  PictureBox,
+  EditBox,
+  Label,
+  Button,
+  GraphicButton,
+  Timer,
+  ColourPicker,
+  CommonDialog,
+};
+
+enum class Align { Left, Centre, Right };
+
+// A control's font; an empty face means the default font (not the
+// container's). Height is the character height in pixels.
+struct Font {
+  Text face;
+  int height = 0;
+  int weight = 400;  // 700 = bold
+};
+
+struct ControlSpec {
+  Text name;
+  Kind kind;
+  Text container;  // empty: the window itself
+  int left = 0, top = 0, width = 0, height = 0;
+  Text text;  // caption, content, or a dialog's preset text
+  Font font = {};
+  Colour textColour = kDefaultColour;
+  Colour backColour = kDefaultColour;
+  bool visible = true;
+  bool border = false;
+  bool multiLine = false;
+  bool readOnly = false;
+  Align align = Align::Left;
+  const char* picture = nullptr;  // Qt resource path of the control's picture
+};
+
+struct FormSpec {
+  Text name;   // addresses the window: WindowNamed(name)
+  Text title;
+  int left = 0, top = 0, width = 0, height = 0;  // outer size, frame included
+  Colour backColour = kDefaultColour;
+  const char* icon = nullptr;  // Qt resource path
+  std::vector<ControlSpec> controls;
+};
+
+using Handler = std::function<void()>;
+
+class Window {
+ public:
+  virtual ~Window() = default;
+
+  // Handlers are bound by control name, before the created event runs.
+  virtual void OnCreated(Handler handler) = 0;
+  virtual void OnClick(const Text& control, Handler handler) = 0;
+  virtual void OnTick(const Text& control, Handler handler) = 0;
+
+  virtual Text Title() const = 0;
+  virtual void SetTitle(const Text& title) = 0;
+
+  // Edit-box content, label or group-box caption, button text.
+  virtual Text ControlText(const Text& control) const = 0;
+  virtual void SetControlText(const Text& control, const Text& text) = 0;
+  virtual Colour TextColour(const Text& control) const = 0;
+  virtual void SetTextColour(const Text& control, Colour colour) = 0;
+  virtual Colour BackColour(const Text& control) const = 0;
+  virtual void SetBackColour(const Text& control, Colour colour) = 0;
+  // An image file's bytes; bytes that do not decode leave the box empty.
+  virtual void SetPicture(const Text& control, const Bytes& image) = 0;
+  virtual void SetTimerInterval(const Text& control, int milliseconds) = 0;  // 0 stops
+  virtual Colour PickerColour(const Text& control) const = 0;
+  virtual void SetPickerColour(const Text& control, Colour colour) = 0;
+  // Shows the open-file dialog modally; true when a file was chosen, whose
+  // full path DialogFileName then gives.
+  virtual bool ShowOpenDialog(const Text& control) = 0;
+  virtual Text DialogFileName(const Text& control) const = 0;
+
+  // Closes and destroys the window once the current event has finished.
+  virtual void Destroy() = 0;
+
+  // For tests and accessibility checks: the Qt widgets behind the names.
+  virtual QWidget* TopLevel() const = 0;
+  virtual QWidget* Widget(const Text& control) const = 0;
+};
+
+// Sets up the application (translations, fonts, the hooks of the core half).
+// One instance lives for the whole program, before any window.
+class Application {
+ public:
+  Application(int& argc, char** argv);
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+using Binder = std::function<void(Window&)>;
+
+// Builds the start-up window, lets `bind` attach handlers, runs its created
+// event and only then shows it, unless the program ended meanwhile.
+Window* CreateStartupWindow(const FormSpec& form, const Binder& bind);
+// Builds and shows a window; non-modal returns at once.
+Window* LoadWindow(const FormSpec& form, const Binder& bind, Window* owner, bool modal);
+// The open window built from the form of that name, or nullptr.
+Window* WindowNamed(const Text& formName);
+
+// Runs until the program ends; returns the exit code (0).
+int RunMessageLoop();
+
+// style 0: no icon; 64: information icon. Modal, one OK button.
+void ShowMessage(const Text& text, int style, const std::optional<Text>& caption = std::nullopt);
+// Hands the address to the default browser without waiting.
+bool OpenInBrowser(const Text& url);
+// The whole file; empty when it cannot be read.
+Bytes ReadWholeFile(const Text& path);
+
+}  // namespace zoq::ui

@@ -1,0 +1,27 @@
+// Fetching a web page on a worker thread while the user-interface thread keeps
+// dispatching its messages.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/core.h"
+#include "text/text.h"
+
+namespace zoq {
+
+// The response body; the empty byte set on any failure or on time-out.
+// An absent text parameter is the empty text; `timeoutSeconds` 0 (or out of
+// range) means 90 seconds of quiet; `responseHeaders`, when given, receives
+// the raw response header block.
+Bytes PageFetch(const Text& url, const Text& method = {}, const Text& proxy = {},
+                const Text& userName = {}, const Text& password = {},
+                const Text& extraHeaders = {}, const Text& postData = {},
+                std::int32_t timeoutSeconds = 0, Text* responseHeaders = nullptr,
+                const Text& cookies = {});
+
+// One HTTP exchange driven by the request packet in `packetFile`; writes the
+// reply packet there. 1 when the reply was written, 0 otherwise. Runs on the
+// fetch worker thread.
+int HttpExchange(rt::FileNumber packetFile);
+
+}  // namespace zoq

@@ -21,7 +21,8 @@ function(zoq_cp936_literals target)
 endfunction()
 
 # Collects a folder's sources: *_test.cpp are tests, *_posix.cpp build
-# everywhere but Windows, *_win.cpp only on Windows.
+# everywhere but Windows, *_win.cpp only on Windows (likewise the tests
+# *_posix_test.cpp and *_win_test.cpp).
 function(zoq_sources out_sources out_tests)
   file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   set(srcs)
@@ -29,6 +30,10 @@ function(zoq_sources out_sources out_tests)
   foreach(f ${all})
     get_filename_component(n ${f} NAME)
     if(n MATCHES "_test\\.cpp$")
+      if((n MATCHES "_win_test\\.cpp$" AND NOT WIN32) OR
+         (n MATCHES "_posix_test\\.cpp$" AND WIN32))
+        continue()
+      endif()
       list(APPEND tests ${f})
     elseif(n MATCHES "_win\\.cpp$")
       if(WIN32)

@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang (libFuzzer, AddressSanitizer,
+# UndefinedBehaviorSanitizer), replays every saved regression input, then
+# fuzzes each target briefly. FUZZ_SECONDS sets the time per target
+# (scripts/fuzz-long.sh uses this script with a larger value).
+set -euo pipefail
+top=$(cd "$(dirname "$0")/../.." && pwd)
+build=${ZOQ_FUZZ_BUILD_DIR:-$top/build-fuzz}
+seconds=${FUZZ_SECONDS:-10}
+
+CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZOQ_FUZZ=ON -DZOQ_WITH_QT=OFF -DZOQ_WITH_TESTS=OFF -DZOQ_WITH_BENCH=OFF >/dev/null
+cmake --build "$build" -j "$(nproc)" --target zoq_fuzz_all
+
+export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+# Seeds come from a script so that they stay readable and reviewable.
+python3 "$top/fuzz/make_seeds.py" "$build/seeds"
+
+failed=()
+summary=()
+for fuzzer in "$build"/fuzz/*_fuzz; do
+  [[ -x "$fuzzer" ]] || continue
+  name=$(basename "$fuzzer")
+  echo "-- $name"
+
+  regressions="$top/fuzz/regressions/$name"
+  if [[ -d "$regressions" ]] && compgen -G "$regressions/*" >/dev/null; then
+    if ! "$fuzzer" "$regressions"/* >"$build/$name.regressions.log" 2>&1; then
+      echo "regression inputs of $name fail:"
+      tail -n 40 "$build/$name.regressions.log"
+      failed+=("$name")
+      continue
+    fi
+  fi
+
+  corpus="$build/corpus/$name"
+  mkdir -p "$corpus"
+  seeds=()
+  [[ -d "$build/seeds/$name" ]] && seeds=("$build/seeds/$name")
+  log="$build/$name.log"
+  artifacts="$build/artifacts/$name/"
+  mkdir -p "$artifacts"
+  if "$fuzzer" "$corpus" "${seeds[@]}" -max_total_time="$seconds" -timeout=10 \
+       -rss_limit_mb=2048 -malloc_limit_mb=512 -print_final_stats=1 \
+       -artifact_prefix="$artifacts" >"$log" 2>&1; then
+    runs=$(grep -Eo 'stat::number_of_executed_units: *[0-9]+' "$log" | grep -Eo '[0-9]+$' |
+           awk '{s += $1} END {print s + 0}')
+    summary+=("$name: $runs executions in ${seconds}s")
+  else
+    echo "$name found a failure; input saved under $artifacts"
+    grep -E 'ERROR|SUMMARY|check failed|Test unit written' "$log" | head -n 20 || true
+    failed+=("$name")
+  fi
+done
+
+printf '%s\n' "${summary[@]}"
+if [[ ${#summary[@]} -eq 0 && ${#failed[@]} -eq 0 ]]; then
+  echo "no fuzz targets were built"
+  exit 1
+fi
+if [[ ${#failed[@]} -gt 0 ]]; then
+  echo "failing fuzz targets: ${failed[*]}"
+  exit 1
+fi

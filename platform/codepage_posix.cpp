@@ -1,0 +1,375 @@
+// MultiByteToWideChar and WideCharToMultiByte for UTF-8 and code page 936,
+// with the results and calling conventions the program sees on Windows:
+// output size 0 asks for the size, a length of -1 means "up to and including
+// the zero terminator", and 0 comes back on bad arguments or a short buffer.
+//
+// Code page 936 goes through two tables made once from iconv's CP936 table.
+// iconv itself is not used for the text: it stops at the first unmappable or
+// ill-formed character, where Windows substitutes and carries on.
+
+#include "platform/win32.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr UINT kCodePage936 = 936;
+constexpr DWORD kMbErrInvalidChars = 0x08;  // MB_ERR_INVALID_CHARS
+constexpr DWORD kWcErrInvalidChars = 0x80;  // WC_ERR_INVALID_CHARS
+
+constexpr char16_t kReplacement = 0xFFFD;
+// What a byte pair that means nothing in code page 936 reads as, and what a
+// character the code page lacks is written as, unless the caller says otherwise.
+constexpr char16_t kGbkUnicodeDefault = 0x30FB;
+constexpr char kGbkDefault = '?';
+constexpr std::size_t kMaxInt = 0x7FFFFFFF;
+
+bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+bool IsHighSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+// --- Code page 936 tables ---
+
+struct GbkTables {
+  // BMP code point -> its bytes: 0 when unmappable, below 0x100 one byte,
+  // otherwise lead << 8 | trail.
+  std::array<std::uint16_t, 0x10000> encode{};
+  // Single bytes 0x80..0xFF -> code point, 0 when the byte is no character.
+  std::array<char16_t, 0x80> single{};
+  // (lead - 0x81) << 8 | trail -> code point, 0 when the pair is none.
+  std::array<char16_t, 126 * 256> pair{};
+};
+
+// Converts `in` with `cd` in one go; the number of output bytes, or -1 when
+// iconv refuses the input.
+int Convert(iconv_t cd, const char* in, std::size_t inLength, char* out, std::size_t outSize) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char* inPtr = const_cast<char*>(in);
+  char* outPtr = out;
+  std::size_t inLeft = inLength;
+  std::size_t outLeft = outSize;
+  if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
+      inLeft != 0) {
+    return -1;
+  }
+  return static_cast<int>(outSize - outLeft);
+}
+
+std::unique_ptr<GbkTables> BuildGbkTables() {
+  auto tables = std::make_unique<GbkTables>();
+  for (char32_t c = 1; c < 0x80; ++c) tables->encode[c] = static_cast<std::uint16_t>(c);
+
+  iconv_t toGbk = iconv_open("CP936", "UTF-16LE");
+  if (toGbk != reinterpret_cast<iconv_t>(-1)) {
+    for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
+      if (IsSurrogate(c)) continue;
+      const char in[2] = {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+      unsigned char out[8];
+      const int n = Convert(toGbk, in, 2, reinterpret_cast<char*>(out), sizeof out);
+      if (n == 1) {
+        tables->encode[c] = out[0];
+      } else if (n == 2 && out[0] >= 0x81) {
+        tables->encode[c] = static_cast<std::uint16_t>(out[0] << 8 | out[1]);
+      }
+    }
+    iconv_close(toGbk);
+  }
+
+  iconv_t fromGbk = iconv_open("UTF-16LE", "CP936");
+  if (fromGbk != reinterpret_cast<iconv_t>(-1)) {
+    auto decodeOne = [&](const char* in, std::size_t length) -> char16_t {
+      unsigned char out[8];
+      const int n = Convert(fromGbk, in, length, reinterpret_cast<char*>(out), sizeof out);
+      return n == 2 ? static_cast<char16_t>(out[0] | out[1] << 8) : char16_t{0};
+    };
+    for (int b = 0x80; b <= 0xFF; ++b) {
+      const char in[1] = {static_cast<char>(b)};
+      tables->single[b - 0x80] = decodeOne(in, 1);
+    }
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+      for (int trail = 0x40; trail <= 0xFE; ++trail) {
+        if (trail == 0x7F) continue;
+        const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        tables->pair[(lead - 0x81) << 8 | trail] = decodeOne(in, 2);
+      }
+    }
+    iconv_close(fromGbk);
+  }
+  return tables;
+}
+
+const GbkTables& Gbk() {
+  // Built on first use; the initialisation of a local static is thread-safe.
+  static const std::unique_ptr<GbkTables> tables = BuildGbkTables();
+  return *tables;
+}
+
+bool IsGbkTrail(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
+
+// --- Output with Windows' buffer rules ---
+
+// Counts units when there is no buffer; otherwise writes them and notes when
+// the buffer runs out (everything that fits has been written by then).
+template <typename Unit>
+struct Sink {
+  Unit* out;
+  std::size_t capacity;
+  std::size_t count = 0;
+  bool full = false;
+
+  bool Room(std::size_t n) {
+    if (out && capacity - count < n) full = true;
+    return !full;
+  }
+  void Put(Unit u) {
+    if (!Room(1)) return;
+    if (out) out[count] = u;
+    ++count;
+  }
+  void Put2(Unit a, Unit b) {
+    if (!Room(2)) return;
+    if (out) {
+      out[count] = a;
+      out[count + 1] = b;
+    }
+    count += 2;
+  }
+};
+
+std::uint64_t Load8(const unsigned char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  return w;
+}
+
+// --- UTF-8 -> UTF-16 ---
+
+// Decodes UTF-8 as Windows does since Vista: each maximal ill-formed part
+// becomes one U+FFFD. Returns false when `strict` and the input is ill-formed.
+bool DecodeUtf8(const unsigned char* s, std::size_t n, bool strict, Sink<char16_t>& sink) {
+  std::size_t i = 0;
+  while (i < n && !sink.full) {
+    // Runs of ASCII, eight bytes at a time.
+    while (n - i >= 8 && (Load8(s + i) & 0x8080808080808080ULL) == 0) {
+      if (!sink.Room(8)) break;
+      if (sink.out) {
+        for (int k = 0; k < 8; ++k) sink.out[sink.count + k] = s[i + k];
+      }
+      sink.count += 8;
+      i += 8;
+    }
+    if (i >= n || sink.full) break;
+
+    const unsigned char b = s[i];
+    if (b < 0x80) {
+      sink.Put(b);
+      ++i;
+      continue;
+    }
+    // Length and the allowed range of the second byte (tighter after E0, ED,
+    // F0 and F4 so that overlong forms and surrogates are ill-formed).
+    int length = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+      length = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      length = 3;
+      if (b == 0xE0) low = 0xA0;
+      if (b == 0xED) high = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      length = 4;
+      if (b == 0xF0) low = 0x90;
+      if (b == 0xF4) high = 0x8F;
+    }
+    if (length == 0) {
+      if (strict) return false;
+      sink.Put(kReplacement);
+      ++i;
+      continue;
+    }
+    char32_t c = b & (0xFF >> (length + 1));
+    int taken = 1;
+    for (; taken < length && i + taken < n; ++taken) {
+      const unsigned char t = s[i + taken];
+      if (t < low || t > high) break;
+      c = c << 6 | (t & 0x3F);
+      low = 0x80;
+      high = 0xBF;
+    }
+    if (taken < length) {
+      if (strict) return false;
+      sink.Put(kReplacement);
+    } else if (c >= 0x10000) {
+      c -= 0x10000;
+      sink.Put2(static_cast<char16_t>(0xD800 + (c >> 10)),
+                static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+    } else {
+      sink.Put(static_cast<char16_t>(c));
+    }
+    i += taken;
+  }
+  return true;
+}
+
+// --- Code page 936 -> UTF-16 ---
+
+void DecodeGbk(const unsigned char* s, std::size_t n, Sink<char16_t>& sink) {
+  const GbkTables& gbk = Gbk();
+  std::size_t i = 0;
+  while (i < n && !sink.full) {
+    const unsigned char b = s[i];
+    if (b < 0x80) {
+      sink.Put(b);
+      ++i;
+    } else if (b >= 0x81 && b <= 0xFE && i + 1 < n && IsGbkTrail(s[i + 1])) {
+      const char16_t c = gbk.pair[(b - 0x81) << 8 | s[i + 1]];
+      sink.Put(c ? c : kGbkUnicodeDefault);
+      i += 2;
+    } else {
+      // A lone byte; a lead byte does not swallow a following byte that
+      // cannot end a pair, so an ASCII character after it survives.
+      const char16_t c = gbk.single[b - 0x80];
+      sink.Put(c ? c : kGbkUnicodeDefault);
+      ++i;
+    }
+  }
+}
+
+// --- UTF-16 -> UTF-8 ---
+
+// Lone surrogates become U+FFFD; returns false instead when `strict`.
+bool EncodeUtf8(const char16_t* w, std::size_t n, bool strict, Sink<char>& sink) {
+  std::size_t i = 0;
+  while (i < n && !sink.full) {
+    char32_t c = w[i++];
+    if (c < 0x80) {
+      sink.Put(static_cast<char>(c));
+      continue;
+    }
+    if (IsHighSurrogate(c) && i < n && IsLowSurrogate(w[i])) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (w[i++] - 0xDC00);
+    } else if (IsSurrogate(c)) {
+      if (strict) return false;
+      c = kReplacement;
+    }
+    char bytes[4];
+    int length;
+    if (c < 0x800) {
+      bytes[0] = static_cast<char>(0xC0 | c >> 6);
+      length = 1;
+    } else if (c < 0x10000) {
+      bytes[0] = static_cast<char>(0xE0 | c >> 12);
+      bytes[1] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      length = 2;
+    } else {
+      bytes[0] = static_cast<char>(0xF0 | c >> 18);
+      bytes[1] = static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      bytes[2] = static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      length = 3;
+    }
+    bytes[length++] = static_cast<char>(0x80 | (c & 0x3F));
+    if (!sink.Room(static_cast<std::size_t>(length))) break;
+    for (int k = 0; k < length; ++k) sink.Put(bytes[k]);
+  }
+  return true;
+}
+
+// --- UTF-16 -> code page 936 ---
+
+void EncodeGbk(const char16_t* w, std::size_t n, const char* defaultChar, BOOL* usedDefault,
+               Sink<char>& sink) {
+  const GbkTables& gbk = Gbk();
+  // A two-byte default character is written whole, a longer one is cut.
+  char fallback[2] = {kGbkDefault, 0};
+  std::size_t fallbackLength = 1;
+  if (defaultChar && defaultChar[0]) {
+    fallback[0] = defaultChar[0];
+    const bool twoBytes = static_cast<unsigned char>(defaultChar[0]) >= 0x81 && defaultChar[1];
+    fallback[1] = twoBytes ? defaultChar[1] : 0;
+    fallbackLength = twoBytes ? 2 : 1;
+  }
+  std::size_t i = 0;
+  while (i < n && !sink.full) {
+    const char16_t c = w[i++];
+    if (c < 0x80) {
+      sink.Put(static_cast<char>(c));
+      continue;
+    }
+    const std::uint16_t code = IsSurrogate(c) ? 0 : gbk.encode[c];
+    if (code >= 0x100) {
+      sink.Put2(static_cast<char>(code >> 8), static_cast<char>(code & 0xFF));
+    } else if (code != 0) {
+      sink.Put(static_cast<char>(code));
+    } else {
+      // The code page has no character outside the BMP: a pair becomes one
+      // default character, not two.
+      if (IsHighSurrogate(c) && i < n && IsLowSurrogate(w[i])) ++i;
+      if (usedDefault) *usedDefault = TRUE;
+      if (fallbackLength == 2) {
+        sink.Put2(fallback[0], fallback[1]);
+      } else {
+        sink.Put(fallback[0]);
+      }
+    }
+  }
+}
+
+bool IsGbk(UINT codePage) { return codePage == CP_ACP || codePage == kCodePage936; }
+
+}  // namespace
+
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByte, int multiByteLength,
+                        LPWSTR wide, int wideLength) {
+  const bool utf8 = codePage == CP_UTF8;
+  if (!utf8 && !IsGbk(codePage)) return 0;
+  if (flags & ~kMbErrInvalidChars) return 0;
+  if (!multiByte || multiByteLength == 0 || multiByteLength < -1 || wideLength < 0) return 0;
+  if (wideLength > 0 && !wide) return 0;
+
+  const auto* s = reinterpret_cast<const unsigned char*>(multiByte);
+  const std::size_t n = multiByteLength == -1 ? std::strlen(multiByte) + 1
+                                              : static_cast<std::size_t>(multiByteLength);
+  Sink<char16_t> sink{wideLength == 0 ? nullptr : reinterpret_cast<char16_t*>(wide),
+                      static_cast<std::size_t>(wideLength)};
+  if (utf8) {
+    if (!DecodeUtf8(s, n, flags & kMbErrInvalidChars, sink)) return 0;
+  } else {
+    DecodeGbk(s, n, sink);
+  }
+  if (sink.full || sink.count > kMaxInt) return 0;
+  return static_cast<int>(sink.count);
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int wideLength,
+                        LPSTR multiByte, int multiByteLength, LPCCH defaultChar,
+                        LPBOOL usedDefaultChar) {
+  const bool utf8 = codePage == CP_UTF8;
+  if (!utf8 && !IsGbk(codePage)) return 0;
+  if (utf8 ? (flags & ~kWcErrInvalidChars) != 0 : flags != 0) return 0;
+  if (utf8 && (defaultChar || usedDefaultChar)) return 0;
+  if (!wide || wideLength == 0 || wideLength < -1 || multiByteLength < 0) return 0;
+  if (multiByteLength > 0 && !multiByte) return 0;
+
+  const auto* w = reinterpret_cast<const char16_t*>(wide);
+  std::size_t n = static_cast<std::size_t>(wideLength);
+  if (wideLength == -1) {
+    n = 0;
+    while (w[n] != 0) ++n;
+    ++n;
+  }
+  if (usedDefaultChar) *usedDefaultChar = FALSE;
+  Sink<char> sink{multiByteLength == 0 ? nullptr : multiByte,
+                  static_cast<std::size_t>(multiByteLength)};
+  if (utf8) {
+    if (!EncodeUtf8(w, n, flags & kWcErrInvalidChars, sink)) return 0;
+  } else {
+    EncodeGbk(w, n, defaultChar, usedDefaultChar, sink);
+  }
+  if (sink.full || sink.count > kMaxInt) return 0;
+  return static_cast<int>(sink.count);
+}

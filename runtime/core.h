@@ -22,13 +22,21 @@ void FileClose(FileNumber file);
 
 // Typed values: each keeps its type, and reading the same types in the same
 // order returns the same values. A value missing or of another type at the
-// position reads as empty (0, the empty text, the empty byte set).
+// position reads as empty (0, the empty text, the empty byte set); a value of
+// another type is still stepped over, and a damaged one moves the position to
+// the end, so the position never runs past the end.
 void FileWriteInteger(FileNumber file, std::int32_t value);
 void FileWriteText(FileNumber file, const Text& value);
 void FileWriteBytes(FileNumber file, const Bytes& value);
+// Takes over a large byte set's buffer instead of copying it.
+void FileWriteBytes(FileNumber file, Bytes&& value);
 std::int32_t FileReadInteger(FileNumber file);
 Text FileReadText(FileNumber file);
 Bytes FileReadBytes(FileNumber file);
+// Reads a byte set like FileReadBytes and removes that value from the file
+// (what follows moves up to the position); a value that was moved in leaves
+// again without a copy.
+Bytes FileTakeBytes(FileNumber file);
 
 // Raw bytes at the current position.
 void FileWriteRaw(FileNumber file, const Bytes& bytes);
@@ -52,6 +60,8 @@ DateTime DatePart(const DateTime& when);  // time of day cleared
 int Hour(const DateTime& when);
 int Minute(const DateTime& when);
 int Second(const DateTime& when);
+// "2026年12月9日" in code page 936, without padding; a non-zero time of day
+// follows after a space as H:MM:SS ("2026年12月9日 8:05:09").
 Text DateToText(const DateTime& when);
 
 // Tests replace the clock; an empty function restores the system clock.

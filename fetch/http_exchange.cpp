@@ -1,0 +1,135 @@
+// One HTTP exchange on the fetch worker: request packet in, reply packet out.
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "fetch/exchange_slot.h"
+#include "fetch/fetch.h"
+#include "fetch/headers.h"
+#include "fetch/packet.h"
+#include "platform/win32.h"
+#include "text/url.h"
+
+namespace zoq {
+namespace {
+
+using fetch::ExchangeSlot;
+
+constexpr DWORD kReadChunk = 512;
+constexpr DWORD kHeaderBuffer = 1024;
+
+// The body in 512-byte reads until one yields nothing; a failing read (as
+// after a cancel) ends it with what arrived so far.
+Bytes ReadBody(HINTERNET request) {
+  Bytes body;
+  std::uint8_t chunk[kReadChunk];
+  for (;;) {
+    DWORD got = 0;
+    BOOL ok = InternetReadFile(request, chunk, kReadChunk, &got);
+    if (!ok || got == 0) break;
+    body.insert(body.end(), chunk, chunk + std::min(got, kReadChunk));
+  }
+  return body;
+}
+
+// The raw response header block, however long; empty when there is no
+// response to describe (the send failed or was cancelled).
+Text QueryRawHeaders(HINTERNET request) {
+  std::vector<char> buffer(kHeaderBuffer, ' ');
+  DWORD length = kHeaderBuffer;
+  BOOL ok = HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &length, nullptr);
+  if (!ok && GetLastError() == ERROR_INSUFFICIENT_BUFFER && length > buffer.size()) {
+    buffer.assign(length, ' ');
+    ok = HttpQueryInfoA(request, HTTP_QUERY_RAW_HEADERS_CRLF, buffer.data(), &length, nullptr);
+  }
+  if (!ok) return {};
+  std::size_t n = std::min<std::size_t>(length, buffer.size());
+  const char* data = buffer.data();
+  return Text(data, std::find(data, data + n, '\0'));
+}
+
+const char* OrNone(const Text& text) { return fetch::IsBlank(text) ? nullptr : text.c_str(); }
+
+}  // namespace
+
+int HttpExchange(rt::FileNumber packetFile) {
+  if (packetFile == 0) return 0;
+  // Claimed before the packet is read: once PageFetch has given up, either
+  // this slot is cancelled or the packet file is already closed.
+  std::shared_ptr<ExchangeSlot> slot = fetch::ClaimSlot(packetFile);
+  fetch::Request r;
+  if (!fetch::ReadRequest(packetFile, r)) return 0;
+  rt::FileSeekStart(packetFile);
+  rt::FileDelete(packetFile, rt::FileLength(packetFile));
+
+  const Text host = UrlHost(r.url);
+  const Text path = UrlPath(r.url);
+
+  const bool viaProxy = !fetch::IsBlank(r.proxy);
+  const Text proxyList = "http=" + r.proxy;
+  HINTERNET root =
+      InternetOpenA(fetch::kUserAgent, viaProxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_DIRECT,
+                    viaProxy ? proxyList.c_str() : nullptr, nullptr, 0);
+  if (!slot->Hold(ExchangeSlot::kRoot, root)) return 0;
+
+  // An absent port number means the default; one that does not fit a port
+  // reaches no server rather than a different one.
+  std::int32_t port = UrlPort(r.url);
+  if (port == 0) port = INTERNET_DEFAULT_HTTP_PORT;
+  HINTERNET connection = nullptr;
+  if (port > 0 && port <= 0xFFFF) {
+    connection = InternetConnectA(root, host.c_str(), static_cast<INTERNET_PORT>(port),
+                                  OrNone(r.userName), OrNone(r.password),
+                                  INTERNET_SERVICE_HTTP, 0, 0);
+  }
+  if (!slot->Hold(ExchangeSlot::kConnection, connection)) {
+    slot->CloseAll();
+    return 0;
+  }
+
+  const bool withCookies = !fetch::IsBlank(r.cookies);
+  HINTERNET request = HttpOpenRequestA(
+      connection, r.method.empty() ? nullptr : r.method.c_str(), path.c_str(), "HTTP/1.1",
+      nullptr, nullptr, withCookies ? INTERNET_FLAG_RELOAD : INTERNET_FLAG_NO_COOKIES, 0);
+  if (!slot->Hold(ExchangeSlot::kRequest, request)) {
+    slot->CloseAll();
+    return 0;
+  }
+
+  Text block = fetch::BuildHeaderBlock(r.extraHeaders, r.url);
+  if (withCookies) {
+    const Text line = "Cookie: " + r.cookies + "\r\n";
+    HttpAddRequestHeadersA(request, line.c_str(), static_cast<DWORD>(line.size()), 0);
+  }
+
+  switch (fetch::ClassifyMethod(r.method)) {
+    case fetch::Verb::Get:
+      HttpSendRequestA(request, block.c_str(), static_cast<DWORD>(block.size()), nullptr, 0);
+      break;
+    case fetch::Verb::Post:
+      if (!r.postData.empty()) block = fetch::AddPostHeaders(block, r.postData);
+      HttpSendRequestA(request, block.c_str(), static_cast<DWORD>(block.size()),
+                       r.postData.empty() ? nullptr : r.postData.data(),
+                       static_cast<DWORD>(r.postData.size()));
+      break;
+    case fetch::Verb::Unsupported:
+      slot->CloseAll();
+      return 0;
+  }
+
+  Bytes body = ReadBody(request);
+  const Text headers = QueryRawHeaders(request);
+  fetch::WriteReply(packetFile, headers, std::move(body));
+  slot->CloseAll();
+
+  // An abandoned exchange leaves no trace, not even in the cookie store.
+  if (slot->Cancelled()) return 1;
+  const Text cookieUrl = "http://" + host;
+  for (const fetch::Cookie& c : fetch::HarvestCookies(headers)) {
+    InternetSetCookieA(cookieUrl.c_str(), c.name.c_str(), c.data.c_str());
+  }
+  return 1;
+}
+
+}  // namespace zoq

@@ -1,0 +1,74 @@
+// PageFetch: the exchange runs on a worker thread while this thread keeps
+// dispatching its messages.
+//
+// The time-out measures quiet time: every wake-up for window messages starts
+// a new full wait. A worker still running when the time-out passes is not
+// killed. Its transfer is aborted by closing its WinINet handles from here
+// (see ExchangeSlot), and it is left to finish on its own: the packet file is
+// closed before this call returns, so whatever the worker writes afterwards
+// lands nowhere, and it harvests no cookies once cancelled.
+
+#include <cstdint>
+#include <utility>
+
+#include "fetch/exchange_slot.h"
+#include "fetch/fetch.h"
+#include "fetch/packet.h"
+#include "fetch/wait_time.h"
+#include "platform/win32.h"
+
+namespace zoq {
+namespace {
+
+DWORD WINAPI FetchWorker(LPVOID parameter) {
+  auto packetFile = static_cast<rt::FileNumber>(reinterpret_cast<std::intptr_t>(parameter));
+  return static_cast<DWORD>(HttpExchange(packetFile));
+}
+
+}  // namespace
+
+DWORD fetch::FetchWaitMilliseconds(std::int32_t timeoutSeconds) {
+  if (timeoutSeconds <= 0 || timeoutSeconds > kMaxTimeoutSeconds) {
+    timeoutSeconds = kDefaultTimeoutSeconds;
+  }
+  return static_cast<DWORD>(timeoutSeconds) * 1000;
+}
+
+Bytes PageFetch(const Text& url, const Text& method, const Text& proxy, const Text& userName,
+                const Text& password, const Text& extraHeaders, const Text& postData,
+                std::int32_t timeoutSeconds, Text* responseHeaders, const Text& cookies) {
+  const rt::FileNumber packet = rt::FileCreate();
+  fetch::WriteRequest(packet, {url, method, proxy, userName, password, extraHeaders, postData,
+                               cookies});
+  const DWORD waitMs = fetch::FetchWaitMilliseconds(timeoutSeconds);
+
+  std::shared_ptr<fetch::ExchangeSlot> slot = fetch::OpenSlot(packet);
+  DWORD threadId = 0;
+  HANDLE worker = CreateThread(nullptr, 0, FetchWorker,
+                               reinterpret_cast<LPVOID>(static_cast<std::intptr_t>(packet)), 0,
+                               &threadId);
+  bool finished = false;
+  if (worker) {
+    for (;;) {
+      DWORD r = MsgWaitForMultipleObjects(1, &worker, FALSE, waitMs, QS_ALLEVENTS);
+      rt::ProcessPendingMessages();
+      if (r == WAIT_OBJECT_0 + 1) continue;
+      finished = r == WAIT_OBJECT_0;
+      break;  // ended, timed out, or the wait itself failed
+    }
+  }
+  if (!finished) slot->Cancel();
+  if (worker) CloseHandle(worker);
+
+  fetch::Reply reply;
+  if (finished) reply = fetch::ReadReply(packet);
+  rt::FileClose(packet);
+  fetch::DropSlot(packet);
+
+  // After a time-out the header text is empty too: whatever the file held
+  // then was not a finished reply.
+  if (responseHeaders) *responseHeaders = std::move(reply.headers);
+  return std::move(reply.body);
+}
+
+}  // namespace zoq

@@ -1,5 +1,6 @@
-// On Windows MsgWaitForMultipleObjects itself watches the thread's message
-// queue, which every window system there feeds, so there is nothing to hook.
+// On Windows MsgWaitForMultipleObjects watches the thread's message queue
+// itself, so a window layer has nothing to plug in.
+
 #include "platform/wait.h"
 
 namespace zoq::platform {

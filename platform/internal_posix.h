@@ -1,0 +1,44 @@
+// Shared by the non-Windows implementations of the calls in win32.h.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "platform/win32.h"
+
+namespace zoq::platform::detail {
+
+// A fresh handle value: never null and never handed out twice in the
+// process, so a stale handle can only ever be refused, never reach another
+// object.
+HANDLE NewHandleValue();
+
+// What a thread handle refers to. `ended` and `exitCode` are guarded by
+// ThreadEndMutex(); ThreadEndSignal() is notified whenever any thread ends.
+struct ThreadRecord {
+  DWORD id = 0;
+  bool ended = false;
+  DWORD exitCode = 0;
+};
+std::shared_ptr<ThreadRecord> FindThread(HANDLE handle);  // nullptr when not open
+std::mutex& ThreadEndMutex();
+std::condition_variable& ThreadEndSignal();
+
+// Wakes the registered message waiter, if any; callable from any thread.
+void WakeMessageWaiter();
+
+// --- The process-wide cookie store ---
+
+// Stores `cookie` ("name=value; attribute; ..." as a Set-Cookie header
+// carries it) as coming from `url`. False when the URL is not http(s) or the
+// cookie is malformed or not the URL's to set.
+bool StoreCookie(std::string_view url, std::string_view cookie);
+// The cookies to send to `url`, as a Cookie header's value ("a=1; b=2"); ""
+// when none match.
+std::string CookiesFor(std::string_view url);
+
+}  // namespace zoq::platform::detail

@@ -1,6 +1,5 @@
-// On Windows MsgWaitForMultipleObjects watches the thread's message queue
-// itself, so a window layer has nothing to plug in.
-
+// On Windows MsgWaitForMultipleObjects itself watches the thread's message
+// queue, which every window system there feeds, so there is nothing to hook.
 #include "platform/wait.h"
 
 namespace zoq::platform {

@@ -59,8 +59,13 @@ struct ControlSpec {
   bool readOnly = false;
   Align align = Align::Left;
   const char* picture = nullptr;  // Qt resource path of the control's picture
+  // What screen readers call a control that shows no text of its own
+  // (picture box, graphic button, colour picker, edit box); empty: its name.
+  Text accessibleName = {};
 };
 
+// Controls are created in list order; a later control lies above an earlier
+// one wherever they overlap, whatever their containers.
 struct FormSpec {
   Text name;   // addresses the window: WindowNamed(name)
   Text title;
@@ -70,6 +75,21 @@ struct FormSpec {
   std::vector<ControlSpec> controls;
 };
 
+// How the runtime realises a few details that the layouts leave open:
+// - Window size: left, top, width and height are the outer rectangle. The
+//   client area gets that size and, once a window manager has put a frame
+//   around it, shrinks by the frame so that the outer size is the layout's.
+//   Without a window manager (a bare X server) there is no frame and the
+//   client area is the full size.
+// - Picture box: a picture that fits is shown at its own size, centred; a
+//   larger one is scaled down to fit, keeping its proportions, and centred
+//   (a 312x313 photograph in a 320x288 box shows at 287x288, 16 pixels in).
+//   A graphic button shows its picture in its top-left corner, scaled down
+//   the same way when it does not fit.
+// - Colour picker: starts at black (0) until the user chooses; it offers
+//   sixteen common colours and any colour through the colour dialog.
+// - Common dialog: its text names the folder the open-file dialog starts in;
+//   "桌面" is the user's desktop folder (the home folder when there is none).
 using Handler = std::function<void()>;
 
 class Window {
@@ -133,14 +153,25 @@ Window* LoadWindow(const FormSpec& form, const Binder& bind, Window* owner, bool
 // The open window built from the form of that name, or nullptr.
 Window* WindowNamed(const Text& formName);
 
-// Runs until the program ends; returns the exit code (0).
+// Runs until the program ends; returns the exit code (0). Ending the program
+// (rt::EndProgram, or closing the start-up window) closes every window at
+// once without showing anything more, then this returns; code after
+// rt::EndProgram in a handler still runs, so it should come last.
 int RunMessageLoop();
 
-// style 0: no icon; 64: information icon. Modal, one OK button.
+// style 0: no icon; 64: information icon. Modal, one OK button. Without a
+// caption the box carries the start-up window's current title.
 void ShowMessage(const Text& text, int style, const std::optional<Text>& caption = std::nullopt);
 // Hands the address to the default browser without waiting.
 bool OpenInBrowser(const Text& url);
-// The whole file; empty when it cannot be read.
+// The whole file; empty when it cannot be read, when it is not a regular
+// file, or when it is larger than 256 MiB.
 Bytes ReadWholeFile(const Text& path);
+
+// Tests replace the open-file dialog: the chooser gets the folder the dialog
+// would start in and returns the chosen file's full path, or nothing for a
+// cancel. An empty function restores the real dialog.
+using OpenDialogChooser = std::function<std::optional<Text>(const Text& startFolder)>;
+void SetOpenDialogChooser(OpenDialogChooser chooser);
 
 }  // namespace zoq::ui

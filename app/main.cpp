@@ -1,0 +1,48 @@
+// Start-up: the exit routine, the program-wide state, the main window with
+// its handlers, then the message loop until the program ends.
+#include "app/clock.h"
+#include "forms/forms.h"
+#include "runtime/core.h"
+#include "runtime/ui.h"
+
+#ifdef ZOQ_HAVE_SETTINGS
+#include "settings/settings.h"
+#endif
+
+namespace {
+
+using namespace zoq;
+
+// The main window's created event, run before the window is first shown.
+void MainCreated(ui::Window& main) { main.SetTimerInterval("时钟1", 1000); }
+
+void OpenSettings() {
+#ifdef ZOQ_HAVE_SETTINGS
+  settings::OpenSettingsWindow();
+#else
+  // Until the settings window exists: an empty window under its title.
+  ui::FormSpec empty{.name = forms::kSettingsWindow, .title = "个人设置", .left = 50,
+                     .top = 50, .width = 562, .height = 679, .backColour = 0x00FFFFFF,
+                     .icon = nullptr, .controls = {}};
+  if (!ui::WindowNamed(forms::kSettingsWindow)) ui::LoadWindow(empty, {}, nullptr, false);
+#endif
+}
+
+void BindMainWindow(ui::Window& main) {
+  main.OnCreated([&main] { MainCreated(main); });
+  main.OnTick("时钟1", [&main] { app::ClockTick(main); });
+  main.OnClick("图形按钮1", OpenSettings);
+}
+
+// The program keeps no state of its own beyond its windows' controls: the
+// exit routine has nothing to save or release.
+void ExitRoutine() {}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ui::Application application(argc, argv);
+  rt::RegisterExitRoutine(ExitRoutine);
+  ui::CreateStartupWindow(forms::MainForm(), BindMainWindow);
+  return ui::RunMessageLoop();
+}

@@ -1,0 +1,79 @@
+// Internal to the runtime: the widgets behind the control kinds that Qt has
+// no ready-made widget for.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QLabel>
+#include <QToolButton>
+
+#include <functional>
+
+class QMenu;
+
+namespace zoq::ui::detail {
+
+// Scales `image` down to fit `box` keeping its proportions; never enlarges.
+QSize FittedSize(const QSize& image, const QSize& box);
+
+// A label whose optional border is one black line, drawn around the text
+// that QLabel itself lays out and paints.
+class FramedLabel : public QLabel {
+ public:
+  explicit FramedLabel(QWidget* parent);
+  void SetBorder(bool border);
+  bool HasBorder() const { return border_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  bool border_ = false;
+};
+
+// Shows one picture centred, scaled down when it does not fit. An empty
+// image leaves the box showing only its background.
+class PictureBox : public QLabel {
+ public:
+  explicit PictureBox(QWidget* parent);
+  void SetImage(const QImage& image);
+  const QImage& Image() const { return image_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void Refresh();
+  QImage image_;
+};
+
+// A compact button showing its current colour as a swatch; its menu offers
+// sixteen common colours and the full colour dialog.
+class ColourPicker : public QToolButton {
+ public:
+  explicit ColourPicker(QWidget* parent);
+  QColor Colour() const { return colour_; }
+  void SetColour(const QColor& colour);
+  // Called after the user chose a colour.
+  std::function<void(const QColor&)> onChosen;
+
+  // The common colours with their names, as offered in the menu.
+  struct Named {
+    QColor colour;
+    const char16_t* name;
+  };
+  static const std::vector<Named>& CommonColours();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void BuildMenu();
+  void Choose(const QColor& colour);
+  void ChooseOther();
+  void RefreshSwatch();
+  QColor colour_{Qt::black};
+  QMenu* menu_ = nullptr;
+};
+
+}  // namespace zoq::ui::detail

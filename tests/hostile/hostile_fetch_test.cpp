@@ -1,0 +1,188 @@
+// Servers that misbehave: every fetch must end with the documented result,
+// without a crash and without memory growing with what the server sends.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <string>
+
+#include "fetch/fetch.h"
+#include "tests/hostile/raw_server.h"
+
+namespace zoq {
+namespace {
+
+using hostile::Connection;
+using hostile::RawServer;
+using namespace std::chrono_literals;
+
+long PeakRssKiB() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_maxrss;
+}
+
+Bytes AsBytes(std::string_view s) { return Bytes(s.begin(), s.end()); }
+
+constexpr std::int32_t kShortTimeout = 1;  // seconds
+
+// One byte a second is not progress the caller waits for: without window
+// messages arriving, the quiet time runs out and the fetch gives up.
+TEST(HostileServer, DripFeedTimesOutEmpty) {
+  RawServer server([](Connection& c) {
+    if (!c.Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n")) return;
+    for (int i = 0; i < 100; ++i)
+      if (!c.Pause(1000ms) || !c.Send("x")) return;
+  });
+  Text headers = "stale";
+  const Bytes body = PageFetch(server.Url(), {}, {}, {}, {}, {}, {}, kShortTimeout, &headers);
+  EXPECT_TRUE(body.empty());
+  EXPECT_TRUE(headers.empty());
+  EXPECT_EQ(server.Requests(), 1);
+  // The abandoned transfer is dropped, not left trickling in the background.
+  EXPECT_TRUE(server.WaitForClientGone(10s));
+}
+
+// A body that never ends: the time-out decides, and the abandoned worker
+// stops reading instead of buffering the endless stream.
+TEST(HostileServer, EndlessBodyTimesOutAndIsDropped) {
+  std::atomic<long> sent{0};
+  RawServer server([&](Connection& c) {
+    if (!c.Send("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n\r\n")) return;
+    const std::string chunk(64 * 1024, 'z');
+    // About 12 MiB a second: enough to notice buffering, little enough to
+    // keep the test's memory small.
+    while (c.Send(chunk) && c.Pause(5ms)) sent += static_cast<long>(chunk.size());
+  });
+  const long before = PeakRssKiB();
+  Text headers;
+  const Bytes body = PageFetch(server.Url(), {}, {}, {}, {}, {}, {}, kShortTimeout, &headers);
+  EXPECT_TRUE(body.empty());
+  EXPECT_TRUE(server.WaitForClientGone(10s));
+  const long sentWhenDropped = sent.load();
+  EXPECT_GT(sentWhenDropped, 0);
+  // Nothing holds the stream beyond what arrived before the time-out, and a
+  // few copies of that at most.
+  EXPECT_LT(PeakRssKiB() - before, 4 * sentWhenDropped / 1024 + 64 * 1024);
+}
+
+// A reply that is not HTTP at all gives the failure result: an empty body.
+TEST(HostileServer, GarbageStatusLineGivesEmptyBody) {
+  RawServer server([](Connection& c) {
+    c.Send("SPLAT \x01\x02\xff garbage\r\nno: headers\r\n\r\nthis is not a body");
+  });
+  Text headers = "stale";
+  const Bytes body = PageFetch(server.Url(), {}, {}, {}, {}, {}, {}, 5, &headers);
+  EXPECT_TRUE(body.empty());
+  EXPECT_TRUE(headers.empty()) << headers;
+  EXPECT_EQ(server.Requests(), 1);
+}
+
+TEST(HostileServer, BinaryJunkWithoutLineBreaksGivesEmptyBody) {
+  RawServer server([](Connection& c) {
+    std::string junk(200000, '\0');
+    for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>(i * 131 + 7);
+    c.Send(junk);
+  });
+  const Bytes body = PageFetch(server.Url(), {}, {}, {}, {}, {}, {}, 5);
+  EXPECT_TRUE(body.empty());
+}
+
+// A redirect loop ends by itself, well before the time-out, after a bounded
+// number of requests, as a failed fetch: no body and no header block.
+TEST(HostileServer, RedirectLoopEndsAfterBoundedRequests) {
+  RawServer server([](Connection& c) {
+    c.Send("HTTP/1.1 302 Found\r\nLocation: /loop\r\nContent-Length: 4\r\n"
+           "Connection: close\r\n\r\nloop");
+  });
+  Text headers = "stale";
+  const Bytes body = PageFetch(server.Url("/loop"), {}, {}, {}, {}, {}, {}, 60, &headers);
+  EXPECT_GE(server.Requests(), 2);
+  EXPECT_LE(server.Requests(), 20);
+  EXPECT_TRUE(body.empty());
+  EXPECT_TRUE(headers.empty()) << headers;
+}
+
+// Two servers sending the client to each other: the same bound.
+TEST(HostileServer, RedirectPingPongEndsAfterBoundedRequests) {
+  std::string toA, toB;  // set before the first request arrives
+  auto bounce = [](const std::string& to) {
+    return [&to](Connection& c) {
+      c.Send("HTTP/1.1 301 Moved\r\nLocation: " + to + "\r\nContent-Length: 0\r\n\r\n");
+    };
+  };
+  RawServer a(bounce(toB));
+  RawServer b(bounce(toA));
+  toA = a.Url("/a");
+  toB = b.Url("/b");
+  const Bytes body = PageFetch(toA, {}, {}, {}, {}, {}, {}, 60);
+  EXPECT_TRUE(body.empty());
+  EXPECT_GE(b.Requests(), 1);
+  EXPECT_LE(a.Requests() + b.Requests(), 20);
+}
+
+// A thousand Set-Cookie lines: the whole header block is kept, and the
+// cookie store keeps a bounded number of them, the newest.
+TEST(HostileServer, ThousandCookiesAreHandled) {
+  std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n";
+  for (int i = 0; i < 1000; ++i)
+    head += "Set-Cookie: c" + std::to_string(i) + "=v" + std::to_string(i) + "; path=/\r\n";
+  head += "\r\nok";
+  std::mutex mutex;
+  std::string lastRequest;
+  RawServer server([&](Connection& c) {
+    {
+      std::lock_guard lock(mutex);
+      lastRequest = c.Request();
+    }
+    c.Send(head);
+  });
+  const long before = PeakRssKiB();
+  Text headers;
+  const Bytes body = PageFetch(server.Url(), {}, {}, {}, {}, {}, {}, 10, &headers);
+  EXPECT_EQ(body, AsBytes("ok"));
+  EXPECT_NE(headers.find("Set-Cookie: c0=v0; path=/"), Text::npos);
+  EXPECT_NE(headers.find("Set-Cookie: c999=v999; path=/"), Text::npos);
+
+  // A request that takes part in cookies sends back what the store kept.
+  PageFetch(server.Url(), {}, {}, {}, {}, {}, {}, 10, nullptr, "mine=1");
+  std::lock_guard lock(mutex);
+  const auto cookieLine = lastRequest.find("c999=v999");
+  EXPECT_NE(cookieLine, std::string::npos) << lastRequest.substr(0, 300);
+  EXPECT_EQ(lastRequest.find("c0=v0"), std::string::npos);
+  EXPECT_LT(lastRequest.size(), 64u * 1024);
+  EXPECT_LT(PeakRssKiB() - before, 64 * 1024);
+}
+
+// A reset in the middle of the body: the fetch ends with what arrived, a
+// beginning of what was sent, and never more.
+TEST(HostileServer, ResetMidBodyKeepsAPrefix) {
+  std::string sentBody(50000, '\0');
+  for (std::size_t i = 0; i < sentBody.size(); ++i)
+    sentBody[i] = static_cast<char>('a' + i % 26);
+  RawServer server([&](Connection& c) {
+    if (!c.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n") || !c.Send(sentBody))
+      return;
+    c.Pause(100ms);
+    c.Reset();
+  });
+  const Bytes body = PageFetch(server.Url(), {}, {}, {}, {}, {}, {}, 10);
+  RecordProperty("bytes_kept", static_cast<int>(body.size()));
+  ASSERT_LE(body.size(), sentBody.size());
+  EXPECT_EQ(std::string(body.begin(), body.end()), sentBody.substr(0, body.size()));
+}
+
+// A connection closed before the announced length arrived ends the same way.
+TEST(HostileServer, ShortBodyKeepsWhatArrived) {
+  RawServer server([](Connection& c) {
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nonly this");
+  });
+  const Bytes body = PageFetch(server.Url(), {}, {}, {}, {}, {}, {}, 10);
+  const std::string got(body.begin(), body.end());
+  EXPECT_EQ(std::string("only this").substr(0, got.size()), got);
+}
+
+}  // namespace
+}  // namespace zoq

@@ -21,11 +21,13 @@ namespace {
 constexpr UINT kCodePage936 = 936;
 constexpr DWORD kMbErrInvalidChars = 0x08;  // MB_ERR_INVALID_CHARS
 constexpr DWORD kWcErrInvalidChars = 0x80;  // WC_ERR_INVALID_CHARS
+constexpr DWORD kErrorInvalidFlags = 1004;           // ERROR_INVALID_FLAGS
+constexpr DWORD kErrorNoUnicodeTranslation = 1113;  // ERROR_NO_UNICODE_TRANSLATION
 
 constexpr char16_t kReplacement = 0xFFFD;
-// What a byte pair that means nothing in code page 936 reads as, and what a
-// character the code page lacks is written as, unless the caller says otherwise.
-constexpr char16_t kGbkUnicodeDefault = 0x30FB;
+// What bytes that mean nothing in code page 936 read as, and what a character
+// the code page lacks is written as unless the caller names another.
+constexpr char16_t kGbkUnicodeDefault = u'?';
 constexpr char kGbkDefault = '?';
 constexpr std::size_t kMaxInt = 0x7FFFFFFF;
 
@@ -108,8 +110,6 @@ const GbkTables& Gbk() {
   static const std::unique_ptr<GbkTables> tables = BuildGbkTables();
   return *tables;
 }
-
-bool IsGbkTrail(unsigned char b) { return b >= 0x40 && b <= 0xFE && b != 0x7F; }
 
 // --- Output with Windows' buffer rules ---
 
@@ -218,6 +218,9 @@ bool DecodeUtf8(const unsigned char* s, std::size_t n, bool strict, Sink<char16_
 
 // --- Code page 936 -> UTF-16 ---
 
+// A lead byte takes the byte after it whatever that is, as Windows does,
+// except a zero byte, which stays the end of a text; a pair or a single
+// byte that is no character reads as "?".
 void DecodeGbk(const unsigned char* s, std::size_t n, Sink<char16_t>& sink) {
   const GbkTables& gbk = Gbk();
   std::size_t i = 0;
@@ -226,13 +229,11 @@ void DecodeGbk(const unsigned char* s, std::size_t n, Sink<char16_t>& sink) {
     if (b < 0x80) {
       sink.Put(b);
       ++i;
-    } else if (b >= 0x81 && b <= 0xFE && i + 1 < n && IsGbkTrail(s[i + 1])) {
+    } else if (b >= 0x81 && b <= 0xFE && i + 1 < n && s[i + 1] != 0) {
       const char16_t c = gbk.pair[(b - 0x81) << 8 | s[i + 1]];
       sink.Put(c ? c : kGbkUnicodeDefault);
       i += 2;
     } else {
-      // A lone byte; a lead byte does not swallow a following byte that
-      // cannot end a pair, so an ASCII character after it survives.
       const char16_t c = gbk.single[b - 0x80];
       sink.Put(c ? c : kGbkUnicodeDefault);
       ++i;
@@ -306,9 +307,8 @@ void EncodeGbk(const char16_t* w, std::size_t n, const char* defaultChar, BOOL* 
     } else if (code != 0) {
       sink.Put(static_cast<char>(code));
     } else {
-      // The code page has no character outside the BMP: a pair becomes one
-      // default character, not two.
-      if (IsHighSurrogate(c) && i < n && IsLowSurrogate(w[i])) ++i;
+      // Every unit of a surrogate pair gets its own default character, as
+      // on Windows: the code page has no character beyond the BMP.
       if (usedDefault) *usedDefault = TRUE;
       if (fallbackLength == 2) {
         sink.Put2(fallback[0], fallback[1]);
@@ -321,15 +321,29 @@ void EncodeGbk(const char16_t* w, std::size_t n, const char* defaultChar, BOOL* 
 
 bool IsGbk(UINT codePage) { return codePage == CP_ACP || codePage == kCodePage936; }
 
+int Fail(DWORD error) {
+  SetLastError(error);
+  return 0;
+}
+
+template <typename Unit>
+int Result(const Sink<Unit>& sink) {
+  if (sink.full) return Fail(ERROR_INSUFFICIENT_BUFFER);
+  if (sink.count > kMaxInt) return Fail(ERROR_INVALID_PARAMETER);
+  return static_cast<int>(sink.count);
+}
+
 }  // namespace
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByte, int multiByteLength,
                         LPWSTR wide, int wideLength) {
   const bool utf8 = codePage == CP_UTF8;
-  if (!utf8 && !IsGbk(codePage)) return 0;
-  if (flags & ~kMbErrInvalidChars) return 0;
-  if (!multiByte || multiByteLength == 0 || multiByteLength < -1 || wideLength < 0) return 0;
-  if (wideLength > 0 && !wide) return 0;
+  if (!utf8 && !IsGbk(codePage)) return Fail(ERROR_INVALID_PARAMETER);
+  if (flags & ~kMbErrInvalidChars) return Fail(kErrorInvalidFlags);
+  if (!multiByte || multiByteLength == 0 || multiByteLength < -1 || wideLength < 0 ||
+      (wideLength > 0 && !wide)) {
+    return Fail(ERROR_INVALID_PARAMETER);
+  }
 
   const auto* s = reinterpret_cast<const unsigned char*>(multiByte);
   const std::size_t n = multiByteLength == -1 ? std::strlen(multiByte) + 1
@@ -337,23 +351,25 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByte, int multiBy
   Sink<char16_t> sink{wideLength == 0 ? nullptr : reinterpret_cast<char16_t*>(wide),
                       static_cast<std::size_t>(wideLength)};
   if (utf8) {
-    if (!DecodeUtf8(s, n, flags & kMbErrInvalidChars, sink)) return 0;
+    if (!DecodeUtf8(s, n, flags & kMbErrInvalidChars, sink)) {
+      return Fail(kErrorNoUnicodeTranslation);
+    }
   } else {
     DecodeGbk(s, n, sink);
   }
-  if (sink.full || sink.count > kMaxInt) return 0;
-  return static_cast<int>(sink.count);
+  return Result(sink);
 }
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int wideLength,
                         LPSTR multiByte, int multiByteLength, LPCCH defaultChar,
                         LPBOOL usedDefaultChar) {
   const bool utf8 = codePage == CP_UTF8;
-  if (!utf8 && !IsGbk(codePage)) return 0;
-  if (utf8 ? (flags & ~kWcErrInvalidChars) != 0 : flags != 0) return 0;
-  if (utf8 && (defaultChar || usedDefaultChar)) return 0;
-  if (!wide || wideLength == 0 || wideLength < -1 || multiByteLength < 0) return 0;
-  if (multiByteLength > 0 && !multiByte) return 0;
+  if (!utf8 && !IsGbk(codePage)) return Fail(ERROR_INVALID_PARAMETER);
+  if (utf8 ? (flags & ~kWcErrInvalidChars) != 0 : flags != 0) return Fail(kErrorInvalidFlags);
+  if ((utf8 && (defaultChar || usedDefaultChar)) || !wide || wideLength == 0 ||
+      wideLength < -1 || multiByteLength < 0 || (multiByteLength > 0 && !multiByte)) {
+    return Fail(ERROR_INVALID_PARAMETER);
+  }
 
   const auto* w = reinterpret_cast<const char16_t*>(wide);
   std::size_t n = static_cast<std::size_t>(wideLength);
@@ -366,10 +382,11 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int wideLength,
   Sink<char> sink{multiByteLength == 0 ? nullptr : multiByte,
                   static_cast<std::size_t>(multiByteLength)};
   if (utf8) {
-    if (!EncodeUtf8(w, n, flags & kWcErrInvalidChars, sink)) return 0;
+    if (!EncodeUtf8(w, n, flags & kWcErrInvalidChars, sink)) {
+      return Fail(kErrorNoUnicodeTranslation);
+    }
   } else {
     EncodeGbk(w, n, defaultChar, usedDefaultChar, sink);
   }
-  if (sink.full || sink.count > kMaxInt) return 0;
-  return static_cast<int>(sink.count);
+  return Result(sink);
 }

@@ -43,8 +43,9 @@ TEST(UrlDecode, BytesThatAreNotUtf8AreReplaced) {
   EXPECT_EQ(UrlDecode("\xD6\xD0"), "??");
   // A sequence cut short, then ASCII: one replacement, the ASCII is kept.
   EXPECT_EQ(UrlDecode("%E4%B8x"), "?x");
-  // A character beyond the BMP: code page 936 has none, one "?".
-  EXPECT_EQ(UrlDecode("a%F0%9F%98%80b"), "a?b");
+  // A character beyond the BMP: code page 936 has none, and each half of
+  // its surrogate pair becomes a "?".
+  EXPECT_EQ(UrlDecode("a%F0%9F%98%80b"), "a??b");
 }
 
 // A "%" without two hexadecimal digits after it stays a "%" and the bytes

@@ -131,6 +131,10 @@ int RunMessageLoop() {
 namespace detail {
 
 bool ProgramEnding() { return programEnding; }
+
+std::unique_ptr<platform::MessageWaiter> MakeDispatcherWaiter() {
+  return std::make_unique<DispatcherWaiter>(QThread::currentThread());
+}
 void SetProgramEnding(bool ending) { programEnding = ending; }
 
 }  // namespace detail

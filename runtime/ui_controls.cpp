@@ -3,13 +3,55 @@
 #include "runtime/ui_controls.h"
 
 #include <QColorDialog>
+#include <QCoreApplication>
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QStyleOption>
 #include <QWidgetAction>
 
 namespace zoq::ui::detail {
+
+namespace {
+
+// The platform style may shade a group box's inside (Fusion lays a
+// translucent panel over it); a frame's background colour must show as set.
+class GroupBoxFrameStyle final : public QProxyStyle {
+ public:
+  void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+    if (element != PE_FrameGroupBox) {
+      QProxyStyle::drawPrimitive(element, option, painter, widget);
+      return;
+    }
+    // An etched line, its top through the middle of the caption.
+    const auto* box = qobject_cast<const QGroupBox*>(widget);
+    const int top = box && !box->title().isEmpty() ? option->fontMetrics.height() / 2 : 0;
+    const QRect frame = option->rect.adjusted(0, top, -1, -1);
+    painter->save();
+    painter->setBrush(Qt::NoBrush);
+    painter->setPen(option->palette.color(QPalette::Mid));
+    painter->drawRect(frame.adjusted(0, 0, -1, -1));
+    painter->setPen(option->palette.color(QPalette::Light));
+    painter->drawRect(frame.adjusted(1, 1, 0, 0));
+    painter->restore();
+  }
+};
+
+}  // namespace
+
+QStyle* GroupBoxStyle() {
+  static QPointer<GroupBoxFrameStyle> style;
+  if (!style) {
+    style = new GroupBoxFrameStyle;
+    style->setParent(QCoreApplication::instance());  // lives as long as the application
+  }
+  return style;
+}
 
 QSize FittedSize(const QSize& image, const QSize& box) {
   if (image.isEmpty() || box.isEmpty()) return {};

@@ -10,8 +10,13 @@
 #include <functional>
 
 class QMenu;
+class QStyle;
 
 namespace zoq::ui::detail {
+
+// The style group boxes are drawn with: the application's, except that the
+// frame is a plain etched line with nothing over the background colour.
+QStyle* GroupBoxStyle();
 
 // Scales `image` down to fit `box` keeping its proportions; never enlarges.
 QSize FittedSize(const QSize& image, const QSize& box);

@@ -6,7 +6,10 @@
 #include <QFont>
 #include <QString>
 
+#include <memory>
 #include <optional>
+
+#include "platform/wait.h"
 
 class QWidget;
 
@@ -32,6 +35,10 @@ QFont DefaultFont();
 // True from the moment the program started to end; windows then no longer
 // show and the message loop returns at once.
 bool ProgramEnding();
+// A waiter that sleeps in this thread's Qt event dispatcher (the one the
+// application registers with the platform layer).
+std::unique_ptr<platform::MessageWaiter> MakeDispatcherWaiter();
+
 // Tests that ended the program start it again with false.
 void SetProgramEnding(bool ending);
 

@@ -46,7 +46,7 @@ QMessageBox::Icon IconOf(int style) {
 
 QString Caption(const Text& text) {
   // "[*]" would be taken for Qt's modified mark.
-  return ToQString(text).replace(QStringLiteral("[*]"), QStringLiteral("[[*]]"));
+  return ToQString(text).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
 }
 
 // The folder a common dialog's text names.

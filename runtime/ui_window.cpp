@@ -145,9 +145,9 @@ class FormWindow final : public QWidget, public Window {
   Text Title() const override { return title_; }
   void SetTitle(const Text& title) override {
     title_ = title;
-    // "[*]" is Qt's placeholder for the modified mark; doubled it shows as is.
+    // "[*]" is Qt's placeholder for the modified mark; doubled it shows once.
     QString shown = ToQString(title);
-    shown.replace(QStringLiteral("[*]"), QStringLiteral("[[*]]"));
+    shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
     setWindowTitle(shown);
   }
 
@@ -270,6 +270,7 @@ QWidget* FormWindow::CreateWidget(Control& c) {
   switch (spec.kind) {
     case Kind::GroupBox: {
       auto* box = new QGroupBox(ToQString(spec.text), this);
+      box->setStyle(detail::GroupBoxStyle());
       widget = box;
       break;
     }

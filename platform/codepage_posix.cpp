@@ -16,6 +16,10 @@
 #include <cstring>
 #include <memory>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr UINT kCodePage936 = 936;
@@ -141,10 +145,66 @@ struct Sink {
   }
 };
 
-std::uint64_t Load8(const unsigned char* p) {
-  std::uint64_t w;
-  std::memcpy(&w, p, 8);
-  return w;
+// Pages are mostly ASCII: these copy runs of it between the byte and the
+// 16-bit forms sixteen or eight characters at a time, and return how many
+// they took (a run may end anywhere; the caller goes on one by one).
+std::size_t WidenAscii(const unsigned char* s, std::size_t n, Sink<char16_t>& sink) {
+  std::size_t i = 0;
+#ifdef __SSE2__
+  const __m128i zero = _mm_setzero_si128();
+  while (n - i >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    if (_mm_movemask_epi8(bytes) != 0 || !sink.Room(16)) break;
+    if (sink.out) {
+      auto* out = reinterpret_cast<__m128i*>(sink.out + sink.count);
+      _mm_storeu_si128(out, _mm_unpacklo_epi8(bytes, zero));
+      _mm_storeu_si128(out + 1, _mm_unpackhi_epi8(bytes, zero));
+    }
+    sink.count += 16;
+    i += 16;
+  }
+#endif
+  while (n - i >= 8) {
+    std::uint64_t w;
+    std::memcpy(&w, s + i, 8);
+    if ((w & 0x8080808080808080ULL) != 0 || !sink.Room(8)) break;
+    if (sink.out) {
+      for (int k = 0; k < 8; ++k) sink.out[sink.count + k] = static_cast<char16_t>(w >> (8 * k) & 0xFF);
+    }
+    sink.count += 8;
+    i += 8;
+  }
+  return i;
+}
+
+std::size_t NarrowAscii(const char16_t* w, std::size_t n, Sink<char>& sink) {
+  std::size_t i = 0;
+#ifdef __SSE2__
+  const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+  const __m128i zero = _mm_setzero_si128();
+  while (n - i >= 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(w + i));
+    const __m128i outside = _mm_cmpeq_epi16(_mm_and_si128(units, high), zero);
+    if (_mm_movemask_epi8(outside) != 0xFFFF || !sink.Room(8)) break;
+    if (sink.out) {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(sink.out + sink.count),
+                       _mm_packus_epi16(units, units));
+    }
+    sink.count += 8;
+    i += 8;
+  }
+#endif
+  while (n - i >= 4) {
+    std::uint64_t units;
+    std::memcpy(&units, w + i, 8);
+    if ((units & 0xFF80FF80FF80FF80ULL) != 0 || !sink.Room(4)) break;
+    if (sink.out) {
+      for (int k = 0; k < 4; ++k) sink.out[sink.count + k] = static_cast<char>(units >> (16 * k));
+    }
+    sink.count += 4;
+    i += 4;
+  }
+  return i;
 }
 
 // --- UTF-8 -> UTF-16 ---
@@ -154,15 +214,7 @@ std::uint64_t Load8(const unsigned char* p) {
 bool DecodeUtf8(const unsigned char* s, std::size_t n, bool strict, Sink<char16_t>& sink) {
   std::size_t i = 0;
   while (i < n && !sink.full) {
-    // Runs of ASCII, eight bytes at a time.
-    while (n - i >= 8 && (Load8(s + i) & 0x8080808080808080ULL) == 0) {
-      if (!sink.Room(8)) break;
-      if (sink.out) {
-        for (int k = 0; k < 8; ++k) sink.out[sink.count + k] = s[i + k];
-      }
-      sink.count += 8;
-      i += 8;
-    }
+    i += WidenAscii(s + i, n - i, sink);
     if (i >= n || sink.full) break;
 
     const unsigned char b = s[i];
@@ -296,6 +348,9 @@ void EncodeGbk(const char16_t* w, std::size_t n, const char* defaultChar, BOOL* 
   }
   std::size_t i = 0;
   while (i < n && !sink.full) {
+    i += NarrowAscii(w + i, n - i, sink);
+    if (i >= n || sink.full) break;
+
     const char16_t c = w[i++];
     if (c < 0x80) {
       sink.Put(static_cast<char>(c));

@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::size_t kMaxInt = std::numeric_limits<int>::max();
 
-int HexValue(char c) {
+int HexValue(std::uint8_t c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -43,12 +43,12 @@ std::size_t UnitsBeforeZero(const Bytes& wide) {
 Text UrlDecode(const Text& text) {
   Bytes decoded;
   decoded.reserve(text.size() + 1);
-  const char* s = text.data();
+  const auto* s = reinterpret_cast<const std::uint8_t*>(text.data());
   const std::size_t n = text.size();
   std::size_t i = 0;
   while (i < n) {
     const void* found = std::memchr(s + i, '%', n - i);
-    const std::size_t percent = found ? static_cast<const char*>(found) - s : n;
+    const std::size_t percent = found ? static_cast<const std::uint8_t*>(found) - s : n;
     decoded.insert(decoded.end(), s + i, s + percent);
     if (percent == n) break;
     const int high = percent + 2 < n ? HexValue(s[percent + 1]) : -1;
@@ -83,12 +83,16 @@ Text WideToLocal(const Bytes& wide) {
   // An explicit length instead of -1 keeps the conversion inside the buffer
   // when it holds no zero unit.
   const std::size_t units = UnitsBeforeZero(wide);
-  if (units == 0 || units > kMaxInt / 2) return {};
-  // Two bytes per unit are always enough for code page 936.
-  Text out(2 * units, ' ');
+  if (units == 0 || units > kMaxInt) return {};
+  const auto* source = reinterpret_cast<LPCWCH>(wide.data());
+  const int length = static_cast<int>(units);
+  // Sized by asking first: two bytes per unit would always do, but a page is
+  // mostly ASCII and the buffer would be twice what it needs.
+  const int size = WideCharToMultiByte(CP_ACP, 0, source, length, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return {};
+  Text out(static_cast<std::size_t>(size), ' ');
   const int written =
-      WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWCH>(wide.data()), static_cast<int>(units),
-                          out.data(), static_cast<int>(out.size()), nullptr, nullptr);
+      WideCharToMultiByte(CP_ACP, 0, source, length, out.data(), size, nullptr, nullptr);
   out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
   return out;
 }

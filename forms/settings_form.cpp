@@ -42,9 +42,11 @@ ControlSpec ColourLabel(const char* name, const char* container, int left, int t
 }
 
 // The pickers store no colour: each starts at the picker's own default.
-ControlSpec Picker(const char* name, const char* container, int left, int top) {
+// Screen readers call a picker by the caption of the label beside it.
+ControlSpec Picker(const char* name, const char* container, int left, int top,
+                   const char* caption) {
   return {.name = name, .kind = Kind::ColourPicker, .container = container,
-          .left = left, .top = top, .width = 80, .height = 24};
+          .left = left, .top = top, .width = 80, .height = 24, .accessibleName = caption};
 }
 
 ControlSpec Button(const char* name, const char* container, int left, int top, int width,
@@ -82,7 +84,7 @@ FormSpec BuildSettingsForm() {
   c.push_back({.name = "编辑框1", .kind = Kind::EditBox, .container = "分组框1",
                .left = 8, .top = 32, .width = 256, .height = 32,
                .text = "Ｚｏｑ个人播放器", .textColour = kBlack, .backColour = kWhite,
-               .border = true});
+               .border = true, .accessibleName = "启动标题名字修改"});
   c.push_back({.name = "标签3", .kind = Kind::Label, .container = "分组框1",
                .left = 256, .top = 0, .width = 376, .height = 32,
                .text = "（窗口名）", .font = kKai19Bold, .textColour = kRed,
@@ -96,22 +98,22 @@ FormSpec BuildSettingsForm() {
   // Colours: the left column applies text colours and the frame's background
   // (按钮2), the right column the backgrounds (按钮3).
   c.push_back(ColourLabel("标签7", "分组框3", 16, 24, "1字体颜色改变"));
-  c.push_back(Picker("颜色选择器1", "分组框3", 160, 24));
+  c.push_back(Picker("颜色选择器1", "分组框3", 160, 24, "1字体颜色改变"));
   c.push_back(ColourLabel("标签9", "分组框3", 16, 56, "2字体颜色改变"));
-  c.push_back(Picker("颜色选择器2", "分组框3", 160, 56));
+  c.push_back(Picker("颜色选择器2", "分组框3", 160, 56, "2字体颜色改变"));
   c.push_back(ColourLabel("标签8", "分组框3", 16, 88, "3字体颜色改变"));
-  c.push_back(Picker("颜色选择器3", "分组框3", 160, 93));
+  c.push_back(Picker("颜色选择器3", "分组框3", 160, 93, "3字体颜色改变"));
   c.push_back(ColourLabel("标签2", "分组框3", 16, 120, "4背景颜色改变"));
-  c.push_back(Picker("颜色选择器4", "分组框3", 160, 128));
+  c.push_back(Picker("颜色选择器4", "分组框3", 160, 128, "4背景颜色改变"));
   c.push_back(Button("按钮2", "分组框3", 32, 168, 120, 32, "修改"));
   c.push_back(ColourLabel("标签5", "分组框3", 256, 16, "1字体背景颜色改变"));
-  c.push_back(Picker("颜色选择器5", "", 432, 144));
+  c.push_back(Picker("颜色选择器5", "", 432, 144, "1字体背景颜色改变"));
   c.push_back(ColourLabel("标签11", "", 264, 176, "2字体背景颜色改变"));
-  c.push_back(Picker("颜色选择器6", "", 432, 176));
+  c.push_back(Picker("颜色选择器6", "", 432, 176, "2字体背景颜色改变"));
   c.push_back(ColourLabel("标签6", "分组框3", 256, 80, "3字体背景颜色改变"));
-  c.push_back(Picker("颜色选择器7", "分组框3", 424, 80));
+  c.push_back(Picker("颜色选择器7", "分组框3", 424, 80, "3字体背景颜色改变"));
   c.push_back(ColourLabel("标签12", "分组框3", 256, 112, "4时间背景颜色改变"));
-  c.push_back(Picker("颜色选择器8", "分组框3", 424, 120));
+  c.push_back(Picker("颜色选择器8", "分组框3", 424, 120, "4时间背景颜色改变"));
   c.push_back({.name = "标签13", .kind = Kind::Label, .container = "分组框3",
                .left = 184, .top = 160, .width = 184, .height = 40,
                .text = "谨记：修改一个所有都要修改", .textColour = kRed,
@@ -127,7 +129,7 @@ FormSpec BuildSettingsForm() {
   // Contact.
   c.push_back({.name = "图形按钮1", .kind = Kind::GraphicButton, .container = "分组框2",
                .left = 112, .top = 8, .width = 232, .height = 104,
-               .picture = ":/forms/contact.jpg"});
+               .picture = ":/forms/contact.jpg", .accessibleName = "点击联系我"});
   c.push_back({.name = "标签10", .kind = Kind::Label, .container = "分组框2",
                .left = 352, .top = 96, .width = 176, .height = 40,
                .text = "看不明白联系我", .textColour = kMagenta, .backColour = kBlack});

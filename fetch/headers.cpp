@@ -98,4 +98,25 @@ std::vector<Cookie> HarvestCookies(const Text& headerText) {
   return cookies;
 }
 
+std::size_t AnnouncedLength(const Text& headerText) {
+  constexpr std::size_t kTrustedMax = 256u << 20;
+  std::size_t announced = 0;
+  bool found = false;
+  ForEachLine(headerText, [&](std::string_view line, std::string_view) {
+    constexpr std::string_view name = "content-length:";
+    if (found || !StartsWithIgnoringCase(line, name)) return;
+    found = true;
+    std::string_view value = line.substr(name.size());
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+    std::size_t n = 0;
+    for (char c : value) {
+      if (c < '0' || c > '9') break;
+      n = n * 10 + static_cast<std::size_t>(c - '0');
+      if (n > kTrustedMax) return;
+    }
+    announced = n;
+  });
+  return announced;
+}
+
 }  // namespace zoq::fetch

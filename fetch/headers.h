@@ -2,6 +2,7 @@
 // header block, the method's meaning and the cookies a response sets.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "text/text.h"
@@ -34,5 +35,10 @@ struct Cookie {
 };
 // The cookies of the lines that begin with "Set-Cookie:" in any letter case.
 std::vector<Cookie> HarvestCookies(const Text& headerText);
+
+// The body length a response header block announces, to size a buffer
+// before the bytes arrive; 0 when it names none, or more than 256 MB, which
+// is too much to set aside on a server's word alone.
+std::size_t AnnouncedLength(const Text& headerText);
 
 }  // namespace zoq::fetch

@@ -111,5 +111,20 @@ TEST(Cookies, WithoutEqualsTheNameIsEmpty) {
   EXPECT_TRUE(HarvestCookies(std::string(1024, ' ')).empty());
 }
 
+TEST(AnnouncedLength, TheContentLengthLineInAnyCase) {
+  EXPECT_EQ(AnnouncedLength("HTTP/1.1 200 OK\r\nContent-Length: 1234\r\n\r\n"), 1234u);
+  EXPECT_EQ(AnnouncedLength("HTTP/1.1 200 OK\r\ncontent-length:7\r\n\r\n"), 7u);
+  EXPECT_EQ(AnnouncedLength("HTTP/1.1 200 OK\r\nX-Content-Length: 9\r\n\r\n"), 0u);
+  EXPECT_EQ(AnnouncedLength("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"), 0u);
+  EXPECT_EQ(AnnouncedLength(""), 0u);
+}
+
+TEST(AnnouncedLength, ImplausibleLengthsAreNotTrusted) {
+  EXPECT_EQ(AnnouncedLength("Content-Length: 268435456\r\n"), 268435456u);
+  EXPECT_EQ(AnnouncedLength("Content-Length: 268435457\r\n"), 0u);
+  EXPECT_EQ(AnnouncedLength("Content-Length: 99999999999999999999999999\r\n"), 0u);
+  EXPECT_EQ(AnnouncedLength("Content-Length: -5\r\n"), 0u);
+}
+
 }  // namespace
 }  // namespace zoq::fetch

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "fetch/exchange_slot.h"
 #include "fetch/fetch.h"
 #include "fetch/headers.h"
+#include "fetch/memory.h"
 #include "fetch/packet.h"
 #include "platform/win32.h"
 #include "text/url.h"
@@ -19,16 +21,51 @@ using fetch::ExchangeSlot;
 constexpr DWORD kReadChunk = 512;
 constexpr DWORD kHeaderBuffer = 1024;
 
+// Gives `body` room for at least `wanted` bytes. Large buffers are asked to
+// sit on huge pages before anything touches them: faulting in a 100 MB body
+// page by page costs more than receiving it.
+bool MakeRoom(Bytes& body, std::size_t wanted) {
+  if (wanted <= body.capacity()) return true;
+  try {
+    Bytes bigger;
+    bigger.reserve(std::max(wanted, body.capacity() * 2));
+    fetch::PreferHugePages(bigger.data(), bigger.capacity());
+    bigger.insert(bigger.end(), body.begin(), body.end());
+    body.swap(bigger);
+    return true;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
 // The body in 512-byte reads until one yields nothing; a failing read (as
-// after a cancel) ends it with what arrived so far.
-Bytes ReadBody(HINTERNET request) {
+// after a cancel) ends it with what arrived so far, and so does running out
+// of memory. While the buffer has room a read lands in 512 zeroed bytes at
+// the body's end, cut back to what arrived; only a full buffer takes the
+// detour through a separate chunk, so that the final empty read of a body
+// of the announced length does not grow the buffer for nothing.
+Bytes ReadBody(HINTERNET request, std::size_t expected) {
   Bytes body;
+  MakeRoom(body, std::max<std::size_t>(expected, kReadChunk));
   std::uint8_t chunk[kReadChunk];
   for (;;) {
+    const std::size_t size = body.size();
+    const bool roomy = body.capacity() - size >= kReadChunk;
+    std::uint8_t* into = chunk;
+    if (roomy) {
+      body.resize(size + kReadChunk);
+      into = body.data() + size;
+    }
     DWORD got = 0;
-    BOOL ok = InternetReadFile(request, chunk, kReadChunk, &got);
-    if (!ok || got == 0) break;
-    body.insert(body.end(), chunk, chunk + std::min(got, kReadChunk));
+    const BOOL ok = InternetReadFile(request, into, kReadChunk, &got);
+    got = ok ? std::min(got, kReadChunk) : 0;
+    if (roomy) {
+      body.resize(size + got);
+    } else if (got > 0) {
+      if (!MakeRoom(body, size + got)) break;
+      body.insert(body.end(), chunk, chunk + got);
+    }
+    if (got == 0) break;
   }
   return body;
 }
@@ -118,8 +155,10 @@ int HttpExchange(rt::FileNumber packetFile) {
       return 0;
   }
 
-  Bytes body = ReadBody(request);
+  // The headers are known once the send returns; asking first lets their
+  // Content-Length size the body's buffer.
   const Text headers = QueryRawHeaders(request);
+  Bytes body = ReadBody(request, fetch::AnnouncedLength(headers));
   fetch::WriteReply(packetFile, headers, std::move(body));
   slot->CloseAll();
 

@@ -194,6 +194,26 @@ TEST_F(Exchange, ChunkedAndCloseDelimitedBodiesArriveWhole) {
   EXPECT_EQ(AsText(PageFetch(server.Url("/close"))), big + "tail");
 }
 
+TEST_F(Exchange, LargeBodiesArriveIntactWithOrWithoutAnAnnouncedLength) {
+  std::string big(3 * 1024 * 1024 + 77, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) >> 5);
+  server.Script({HttpReply(200, "OK", {}, big), ChunkedReply(200, "OK", {}, big, 100000),
+                 CloseDelimitedReply(200, "OK", {}, big)});
+  for (const char* path : {"/length", "/chunked", "/close"}) {
+    Bytes body = PageFetch(server.Url(path));
+    ASSERT_EQ(body.size(), big.size()) << path;
+    EXPECT_TRUE(AsText(body) == big) << path;
+  }
+}
+
+TEST_F(Exchange, AnAnnouncedLengthLongerThanTheBodyGivesWhatArrived) {
+  test::Reply lying;
+  lying.bytes = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nonly this";
+  lying.close = true;
+  server.Script({lying});
+  EXPECT_EQ(AsText(PageFetch(server.Url("/"))), "only this");
+}
+
 TEST_F(Exchange, AnErrorPageIsStillTheBody) {
   server.Script({HttpReply(404, "Not Found", {"X-Why: gone"}, "no such page")});
   Text headers;

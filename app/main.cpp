@@ -1,6 +1,7 @@
 // Start-up: the exit routine, the program-wide state, the main window with
 // its handlers, then the message loop until the program ends.
 #include "app/clock.h"
+#include "app/version_check.h"
 #include "forms/forms.h"
 #include "runtime/core.h"
 #include "runtime/ui.h"
@@ -13,8 +14,10 @@ namespace {
 
 using namespace zoq;
 
-// The main window's created event, run before the window is first shown.
-void MainCreated(ui::Window& main) { main.SetTimerInterval("时钟1", 1000); }
+// The main window's created event, run before the window is first shown:
+// the version check, which starts the clock on a match and otherwise ends
+// the program.
+void MainCreated(ui::Window& main) { app::VersionCheck(main); }
 
 void OpenSettings() {
 #ifdef ZOQ_HAVE_SETTINGS

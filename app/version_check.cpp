@@ -1,0 +1,71 @@
+#include "app/version_check.h"
+
+#include <optional>
+
+#include "app/config.h"
+#include "fetch/fetch.h"
+#include "runtime/core.h"
+#include "text/text.h"
+#include "text/url.h"
+
+namespace zoq::app {
+
+namespace {
+
+// The version page carries the current version as `<h2 class="...title">1.2</h2>`.
+constexpr const char* kStartMarker = "title\">";
+constexpr const char* kEndMarker = "</h2>";
+
+constexpr const char* kMatchMessage = "最新版本~！可以使用~！";
+constexpr const char* kMismatchMessage = "匹配失败发现最新版本~！";
+
+constexpr int kClockInterval = 1000;  // ms
+
+// Fetches, decodes and cuts the page's version through the hidden boxes
+// 编辑框1 and 编辑框2, and returns what 编辑框2 holds. Each stage's
+// temporary goes as soon as the next one exists: the page may be large.
+Text VersionFromPage(ui::Window& main, const VersionCheckServices& services) {
+  {
+    Text decoded;
+    {
+      const Text body = TextFromBytes(services.fetch(config::kVersionPageUrl));
+      decoded = UrlDecode(body);
+    }
+    main.SetControlText("编辑框1", decoded);
+  }
+  {
+    const Text page = main.ControlText("编辑框1");
+    main.SetControlText("编辑框2", TextBetween(page, kStartMarker, kEndMarker));
+  }
+  return main.ControlText("编辑框2");
+}
+
+}  // namespace
+
+VersionCheckServices RealVersionCheckServices() {
+  return {
+      .fetch = [](const Text& url) { return PageFetch(url); },
+      .message = [](const Text& text) { ui::ShowMessage(text, 0, std::nullopt); },
+      .openInBrowser = [](const Text& url) { ui::OpenInBrowser(url); },
+      .endProgram = [] { rt::EndProgram(); },
+  };
+}
+
+void VersionCheck(ui::Window& main) { VersionCheck(main, RealVersionCheckServices()); }
+
+void VersionCheck(ui::Window& main, const VersionCheckServices& services) {
+  const Text pageVersion = VersionFromPage(main, services);
+  const Text builtInVersion = main.ControlText("编辑框5");
+
+  if (TextCompare(pageVersion, builtInVersion) == 0) {
+    services.message(kMatchMessage);
+    // Only now: the clock must not tick while the message is up.
+    main.SetTimerInterval("时钟1", kClockInterval);
+    return;
+  }
+  services.message(kMismatchMessage);
+  services.openInBrowser(config::kDownloadPageUrl);
+  services.endProgram();
+}
+
+}  // namespace zoq::app

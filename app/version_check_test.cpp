@@ -1,0 +1,161 @@
+#include "app/version_check.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/config.h"
+
+namespace zoq::app {
+namespace {
+
+// Holds control texts and timer intervals; everything else is inert.
+class FakeWindow : public ui::Window {
+ public:
+  explicit FakeWindow(std::vector<std::string>* log) : log_(log) {
+    texts_["编辑框5"] = "1.2";
+  }
+  void OnCreated(ui::Handler) override {}
+  void OnClick(const Text&, ui::Handler) override {}
+  void OnTick(const Text&, ui::Handler) override {}
+  Text Title() const override { return {}; }
+  void SetTitle(const Text&) override {}
+  Text ControlText(const Text& control) const override {
+    auto it = texts_.find(control);
+    return it == texts_.end() ? Text{} : it->second;
+  }
+  void SetControlText(const Text& control, const Text& text) override { texts_[control] = text; }
+  ui::Colour TextColour(const Text&) const override { return 0; }
+  void SetTextColour(const Text&, ui::Colour) override {}
+  ui::Colour BackColour(const Text&) const override { return 0; }
+  void SetBackColour(const Text&, ui::Colour) override {}
+  void SetPicture(const Text&, const Bytes&) override {}
+  void SetTimerInterval(const Text& control, int milliseconds) override {
+    log_->push_back("timer " + control + " " + std::to_string(milliseconds));
+  }
+  ui::Colour PickerColour(const Text&) const override { return 0; }
+  void SetPickerColour(const Text&, ui::Colour) override {}
+  bool ShowOpenDialog(const Text&) override { return false; }
+  Text DialogFileName(const Text&) const override { return {}; }
+  void Destroy() override {}
+  QWidget* TopLevel() const override { return nullptr; }
+  QWidget* Widget(const Text&) const override { return nullptr; }
+
+ private:
+  std::vector<std::string>* log_;
+  std::map<Text, Text> texts_;
+};
+
+const std::string kMatch = "最新版本~！可以使用~！";
+const std::string kMismatch = "匹配失败发现最新版本~！";
+
+// Runs the check on `page` and records, in order, what it did outside the window.
+struct CheckRun {
+  std::vector<std::string> log;
+  FakeWindow main{&log};
+
+  explicit CheckRun(const std::string& page) {
+    VersionCheckServices services{
+        .fetch =
+            [this, page](const Text& url) {
+              log.push_back("fetch " + url);
+              return Bytes(page.begin(), page.end());
+            },
+        .message = [this](const Text& text) { log.push_back("message " + text); },
+        .openInBrowser = [this](const Text& url) { log.push_back("browser " + url); },
+        .endProgram = [this] { log.push_back("end"); },
+    };
+    VersionCheck(main, services);
+  }
+};
+
+std::vector<std::string> MatchLog() {
+  return {std::string("fetch ") + config::kVersionPageUrl, "message " + kMatch,
+          "timer 时钟1 1000"};
+}
+
+std::vector<std::string> MismatchLog() {
+  return {std::string("fetch ") + config::kVersionPageUrl, "message " + kMismatch,
+          std::string("browser ") + config::kDownloadPageUrl, "end"};
+}
+
+TEST(VersionCheck, MatchingHeadingShowsMessageThenStartsClock) {
+  CheckRun run("<html><h2 class=\"article-title\">1.2</h2><p>正文</p></html>");
+  EXPECT_EQ(run.log, MatchLog());
+  EXPECT_EQ(run.main.ControlText("编辑框2"), "1.2");
+}
+
+TEST(VersionCheck, PercentEscapesAreDecodedBeforeTheSearch) {
+  EXPECT_EQ(CheckRun("<h2 class=\"title\">1%2E2</h2>").log, MatchLog());
+  EXPECT_EQ(CheckRun("<h2 class=\"title\">1%2e2</h2>").log, MatchLog());
+  // The markers themselves may arrive escaped.
+  EXPECT_EQ(CheckRun("<h2 class=\"title%22%3E1.2%3C/h2>").log, MatchLog());
+}
+
+TEST(VersionCheck, DecodedPageIsKeptInTheHiddenPageBox) {
+  // UTF-8 中 and an escaped 文 come out as code-page 936 bytes.
+  CheckRun run("<p>\xE4\xB8\xAD%E6%96%87</p><h2 class=\"title\">1.2</h2>");
+  EXPECT_EQ(run.main.ControlText("编辑框1"), "<p>中文</p><h2 class=\"title\">1.2</h2>");
+  EXPECT_EQ(run.log, MatchLog());
+}
+
+TEST(VersionCheck, AnyOtherVersionTextIsAMismatch) {
+  for (const char* heading : {"1.3", "1.1", " 1.2", "1.2 ", "1.20", "v1.2", "1,2", "",
+                              "1.2\r\n"}) {
+    SCOPED_TRACE(heading);
+    CheckRun run(std::string("<h2 class=\"article-title\">") + heading + "</h2>");
+    EXPECT_EQ(run.log, MismatchLog());
+    EXPECT_EQ(run.main.ControlText("编辑框2"), heading);
+  }
+  // Full-width digits, sent in UTF-8, arrive as their code-page 936 pair.
+  CheckRun wide("<h2 class=\"article-title\">\xEF\xBC\x91.\xEF\xBC\x92</h2>");
+  EXPECT_EQ(wide.log, MismatchLog());
+  EXPECT_EQ(wide.main.ControlText("编辑框2"), "１.２");
+}
+
+TEST(VersionCheck, PagesWithoutTheMarkersAreMismatches) {
+  for (const char* page : {"", "<html><body>1.2</body></html>", "<h2 class=\"title\">1.2",
+                           "1.2</h2>", "<h2 class=\"TITLE\">1.2</h2>",
+                           "<h2 class=title>1.2</h2>", "<h2 class=\"title\">1.2</H2>"}) {
+    SCOPED_TRACE(page);
+    EXPECT_EQ(CheckRun(page).log, MismatchLog());
+  }
+}
+
+TEST(VersionCheck, OnlyTheFirstHeadingCounts) {
+  EXPECT_EQ(CheckRun("<h2 class=\"title\">1.1</h2><h2 class=\"title\">1.2</h2>").log, MismatchLog());
+  EXPECT_EQ(CheckRun("<h2 class=\"title\">1.2</h2><h2 class=\"title\">1.1</h2>").log, MatchLog());
+}
+
+TEST(VersionCheck, TextOfThePageEndsAtAZeroByte) {
+  std::string page = "<p>x</p>";
+  page += '\0';
+  page += "<h2 class=\"title\">1.2</h2>";
+  EXPECT_EQ(CheckRun(page).log, MismatchLog());
+}
+
+TEST(VersionCheck, ComparesWithTheBuiltInVersionBox) {
+  std::vector<std::string> log;
+  FakeWindow main(&log);
+  main.SetControlText("编辑框5", "1.3");
+  VersionCheckServices services{
+      .fetch = [](const Text&) { return BytesFromText("<h2 class=\"title\">1.3</h2>"); },
+      .message = [&](const Text& text) { log.push_back("message " + text); },
+      .openInBrowser = [&](const Text& url) { log.push_back("browser " + url); },
+      .endProgram = [&] { log.push_back("end"); },
+  };
+  VersionCheck(main, services);
+  EXPECT_EQ(log, (std::vector<std::string>{"message " + kMatch, "timer 时钟1 1000"}));
+}
+
+TEST(VersionCheck, MessagesAreCodePage936Bytes) {
+  // ~ is ASCII, ！ is the full-width mark A3 A1.
+  EXPECT_EQ(kMatch.substr(8, 3), "~\xA3\xA1");
+  EXPECT_EQ(kMismatch.substr(kMismatch.size() - 3), "~\xA3\xA1");
+  EXPECT_EQ(kMatch.size(), 22u);
+}
+
+}  // namespace
+}  // namespace zoq::app

@@ -139,8 +139,12 @@ TEST_F(WindowTest, GeometryIsTheLayoutsInPixels) {
   QWidget* top = window_->TopLevel();
   EXPECT_TRUE(top->isVisible());
   EXPECT_EQ(top->windowTitle(), QStringLiteral("样本窗口"));
-  // Offscreen there is no frame: the outer rectangle is the client area.
+  // The outer rectangle is the layout's; the client area gives up what the
+  // platform's frame takes.
   EXPECT_EQ(top->frameGeometry(), QRect(50, 60, 400, 300));
+  const QMargins frame = top->windowHandle()->frameMargins();
+  EXPECT_EQ(top->size(), QSize(400 - frame.left() - frame.right(),
+                               300 - frame.top() - frame.bottom()));
   EXPECT_EQ(W(u"分组框1")->parentWidget(), top);
   EXPECT_EQ(W(u"分组框1")->geometry(), QRect(0, 0, 420, 280));
   // Positions inside a group box are relative to the box.

@@ -88,6 +88,68 @@ Text QueryRawHeaders(HINTERNET request) {
 
 const char* OrNone(const Text& text) { return fetch::IsBlank(text) ? nullptr : text.c_str(); }
 
+// Opens the root, connection and request handles into `slot`. Returns the
+// request handle, or null once whatever was opened is closed again.
+HINTERNET OpenRequest(ExchangeSlot& slot, const fetch::Request& r, const Text& host,
+                      const Text& path) {
+  const bool viaProxy = !fetch::IsBlank(r.proxy);
+  const Text proxyList = "http=" + r.proxy;
+  HINTERNET root = InternetOpenA(fetch::kUserAgent,
+                                 viaProxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_DIRECT,
+                                 viaProxy ? proxyList.c_str() : nullptr, nullptr, 0);
+  if (!slot.Hold(ExchangeSlot::kRoot, root)) return nullptr;
+
+  // An absent port number means the default; one that does not fit a port
+  // reaches no server rather than a different one.
+  std::int32_t port = UrlPort(r.url);
+  if (port == 0) port = INTERNET_DEFAULT_HTTP_PORT;
+  HINTERNET connection = nullptr;
+  if (port > 0 && port <= 0xFFFF) {
+    connection = InternetConnectA(root, host.c_str(), static_cast<INTERNET_PORT>(port),
+                                  OrNone(r.userName), OrNone(r.password),
+                                  INTERNET_SERVICE_HTTP, 0, 0);
+  }
+  if (!slot.Hold(ExchangeSlot::kConnection, connection)) {
+    slot.CloseAll();
+    return nullptr;
+  }
+
+  const DWORD flags = fetch::IsBlank(r.cookies) ? INTERNET_FLAG_NO_COOKIES : INTERNET_FLAG_RELOAD;
+  HINTERNET request =
+      HttpOpenRequestA(connection, r.method.empty() ? nullptr : r.method.c_str(), path.c_str(),
+                       "HTTP/1.1", nullptr, nullptr, flags, 0);
+  if (!slot.Hold(ExchangeSlot::kRequest, request)) {
+    slot.CloseAll();
+    return nullptr;
+  }
+  return request;
+}
+
+// Adds the Cookie line and sends by method; false, with nothing sent, for a
+// method other than GET or POST. A failed send is not noticed here: the
+// reads and the header query then find nothing.
+bool Send(HINTERNET request, fetch::Request& r) {
+  Text block = fetch::BuildHeaderBlock(r.extraHeaders, r.url);
+  if (!fetch::IsBlank(r.cookies)) {
+    const Text line = "Cookie: " + r.cookies + "\r\n";
+    HttpAddRequestHeadersA(request, line.c_str(), static_cast<DWORD>(line.size()), 0);
+  }
+  switch (fetch::ClassifyMethod(r.method)) {
+    case fetch::Verb::Get:
+      HttpSendRequestA(request, block.c_str(), static_cast<DWORD>(block.size()), nullptr, 0);
+      return true;
+    case fetch::Verb::Post:
+      if (!r.postData.empty()) block = fetch::AddPostHeaders(block, r.postData);
+      HttpSendRequestA(request, block.c_str(), static_cast<DWORD>(block.size()),
+                       r.postData.empty() ? nullptr : r.postData.data(),
+                       static_cast<DWORD>(r.postData.size()));
+      return true;
+    case fetch::Verb::Unsupported:
+      break;
+  }
+  return false;
+}
+
 }  // namespace
 
 int HttpExchange(rt::FileNumber packetFile) {
@@ -101,58 +163,11 @@ int HttpExchange(rt::FileNumber packetFile) {
   rt::FileDelete(packetFile, rt::FileLength(packetFile));
 
   const Text host = UrlHost(r.url);
-  const Text path = UrlPath(r.url);
-
-  const bool viaProxy = !fetch::IsBlank(r.proxy);
-  const Text proxyList = "http=" + r.proxy;
-  HINTERNET root =
-      InternetOpenA(fetch::kUserAgent, viaProxy ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_DIRECT,
-                    viaProxy ? proxyList.c_str() : nullptr, nullptr, 0);
-  if (!slot->Hold(ExchangeSlot::kRoot, root)) return 0;
-
-  // An absent port number means the default; one that does not fit a port
-  // reaches no server rather than a different one.
-  std::int32_t port = UrlPort(r.url);
-  if (port == 0) port = INTERNET_DEFAULT_HTTP_PORT;
-  HINTERNET connection = nullptr;
-  if (port > 0 && port <= 0xFFFF) {
-    connection = InternetConnectA(root, host.c_str(), static_cast<INTERNET_PORT>(port),
-                                  OrNone(r.userName), OrNone(r.password),
-                                  INTERNET_SERVICE_HTTP, 0, 0);
-  }
-  if (!slot->Hold(ExchangeSlot::kConnection, connection)) {
+  HINTERNET request = OpenRequest(*slot, r, host, UrlPath(r.url));
+  if (!request) return 0;
+  if (!Send(request, r)) {
     slot->CloseAll();
     return 0;
-  }
-
-  const bool withCookies = !fetch::IsBlank(r.cookies);
-  HINTERNET request = HttpOpenRequestA(
-      connection, r.method.empty() ? nullptr : r.method.c_str(), path.c_str(), "HTTP/1.1",
-      nullptr, nullptr, withCookies ? INTERNET_FLAG_RELOAD : INTERNET_FLAG_NO_COOKIES, 0);
-  if (!slot->Hold(ExchangeSlot::kRequest, request)) {
-    slot->CloseAll();
-    return 0;
-  }
-
-  Text block = fetch::BuildHeaderBlock(r.extraHeaders, r.url);
-  if (withCookies) {
-    const Text line = "Cookie: " + r.cookies + "\r\n";
-    HttpAddRequestHeadersA(request, line.c_str(), static_cast<DWORD>(line.size()), 0);
-  }
-
-  switch (fetch::ClassifyMethod(r.method)) {
-    case fetch::Verb::Get:
-      HttpSendRequestA(request, block.c_str(), static_cast<DWORD>(block.size()), nullptr, 0);
-      break;
-    case fetch::Verb::Post:
-      if (!r.postData.empty()) block = fetch::AddPostHeaders(block, r.postData);
-      HttpSendRequestA(request, block.c_str(), static_cast<DWORD>(block.size()),
-                       r.postData.empty() ? nullptr : r.postData.data(),
-                       static_cast<DWORD>(r.postData.size()));
-      break;
-    case fetch::Verb::Unsupported:
-      slot->CloseAll();
-      return 0;
   }
 
   // The headers are known once the send returns; asking first lets their

@@ -251,6 +251,16 @@ TEST_F(Exchange, AnUnreachableServerGivesNothing) {
   EXPECT_EQ(headers, "");  // no response, so no header text at all
 }
 
+TEST_F(Exchange, APortNumberBeyondTheRangeDoesNotWrapAround) {
+  // Taken modulo 65536 it would be this server's port.
+  Text headers = "old";
+  Bytes body = PageFetch("http://127.0.0.1:" + std::to_string(server.port() + 65536) + "/", "",
+                         "", "", "", "", "", 0, &headers);
+  EXPECT_TRUE(body.empty());
+  EXPECT_EQ(headers, "");
+  EXPECT_EQ(server.Connections(), 0u);
+}
+
 TEST_F(Exchange, ResponseHeadersAreLeftAloneUnlessAsked) {
   server.Script({HttpReply(200, "OK", {"X-A: 1"}, "body")});
   Text untouched = "mine";

@@ -76,6 +76,10 @@ inline constexpr DWORD QS_HOTKEY = 0x0080;
 inline constexpr DWORD QS_RAWINPUT = 0x0400;
 inline constexpr DWORD QS_ALLEVENTS = 0x04BF;
 
+// A thread runs at once (CREATE_SUSPENDED is refused); closing its handle
+// does not stop it. MsgWaitForMultipleObjects takes waitAll FALSE only; it
+// sees input through the MessageWaiter (platform/wait.h) registered by the
+// calling thread, and otherwise only thread ends and the time-out.
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stackSize,
                     LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD creationFlags,
                     LPDWORD threadId);
@@ -84,6 +88,29 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
                                 DWORD milliseconds, DWORD wakeMask);
 
 // --- WinINet, used synchronously ---
+// Here on libcurl. A request goes on the wire as: the request line with the
+// verb exactly as given (none: GET) and the object name (spaces and control
+// bytes percent-encoded); "Host: host[:port]" (no port when 80); after a 401
+// challenge, when the connection has a user name, an Authorization line;
+// the lines added with HttpAddRequestHeadersA, then those of the header
+// block given to HttpSendRequestA, as given and in order (a block need not
+// end in CRLF; a line without a colon is dropped); "User-Agent: <agent>"
+// unless those lines carry one; with a body, "Content-Length: <n>" unless
+// they carry one; unless INTERNET_FLAG_NO_COOKIES, the stored cookies for
+// the address ("Cookie: a=1; b=2", or appended to the program's own Cookie
+// line). Nothing else: no Accept, Expect, Content-Type or Connection line of
+// its own. Through a proxy ("http=host:port", or "host:port" for every
+// scheme) the request line carries the absolute address; there is no
+// bypass list, and INTERNET_OPEN_TYPE_PRECONFIG connects directly.
+// Redirects (301, 302, 303, 307, 308; at most 10; to https too) are followed;
+// 303, and 301 or 302 after a POST, continue as a GET without the body.
+// Unless INTERNET_FLAG_NO_COOKIES, Set-Cookie lines of the responses go into
+// the process-wide cookie store, which lasts as long as the process. Bodies
+// come as sent (no decompression). HttpSendRequestA returns once the final
+// response's header block is in. Closing a handle closes those opened from
+// it, and makes a call blocked on it in another thread fail at once with
+// ERROR_INTERNET_OPERATION_CANCELLED; closed or unknown handles are refused
+// with ERROR_INVALID_HANDLE.
 inline constexpr DWORD INTERNET_OPEN_TYPE_PRECONFIG = 0;
 inline constexpr DWORD INTERNET_OPEN_TYPE_DIRECT = 1;
 inline constexpr DWORD INTERNET_OPEN_TYPE_PROXY = 3;

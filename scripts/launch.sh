@@ -36,6 +36,12 @@ done
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
   status=0
   "$program" || status=$?
+  if [[ "${ZOQ_DEMO_VERSION:-1.2}" != 1.2 ]]; then
+    # The program has handed the demo download page to the browser; keep
+    # serving it while the browser starts.
+    echo "launch: serving the download page for 15 more seconds"
+    sleep 15
+  fi
   exit "$status"
 fi
 

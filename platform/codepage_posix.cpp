@@ -66,6 +66,8 @@ int Convert(iconv_t cd, const char* in, std::size_t inLength, char* out, std::si
   return static_cast<int>(outSize - outLeft);
 }
 
+// Without the converter (a system without iconv's CP936 module) the tables
+// stay empty: text outside ASCII then turns into "?", it does not fail.
 std::unique_ptr<GbkTables> BuildGbkTables() {
   auto tables = std::make_unique<GbkTables>();
   for (char32_t c = 1; c < 0x80; ++c) tables->encode[c] = static_cast<std::uint16_t>(c);
@@ -118,7 +120,8 @@ const GbkTables& Gbk() {
 // --- Output with Windows' buffer rules ---
 
 // Counts units when there is no buffer; otherwise writes them and notes when
-// the buffer runs out (everything that fits has been written by then).
+// the buffer runs out, which fails the call (the buffer's content is then
+// unspecified, as on Windows).
 template <typename Unit>
 struct Sink {
   Unit* out;
@@ -169,7 +172,9 @@ std::size_t WidenAscii(const unsigned char* s, std::size_t n, Sink<char16_t>& si
     std::memcpy(&w, s + i, 8);
     if ((w & 0x8080808080808080ULL) != 0 || !sink.Room(8)) break;
     if (sink.out) {
-      for (int k = 0; k < 8; ++k) sink.out[sink.count + k] = static_cast<char16_t>(w >> (8 * k) & 0xFF);
+      for (int k = 0; k < 8; ++k) {
+        sink.out[sink.count + k] = static_cast<char16_t>(w >> (8 * k) & 0xFF);
+      }
     }
     sink.count += 8;
     i += 8;
@@ -209,8 +214,9 @@ std::size_t NarrowAscii(const char16_t* w, std::size_t n, Sink<char>& sink) {
 
 // --- UTF-8 -> UTF-16 ---
 
-// Decodes UTF-8 as Windows does since Vista: each maximal ill-formed part
-// becomes one U+FFFD. Returns false when `strict` and the input is ill-formed.
+// Ill-formed UTF-8 becomes U+FFFD, as on Windows since Vista: one for each
+// maximal ill-formed part, so that no well-formed byte after it is lost.
+// Returns false instead when `strict`.
 bool DecodeUtf8(const unsigned char* s, std::size_t n, bool strict, Sink<char16_t>& sink) {
   std::size_t i = 0;
   while (i < n && !sink.full) {

@@ -25,14 +25,22 @@ std::int32_t TextLength(const Text& text);
 // unsigned byte, a text that begins the other being the smaller.
 int TextCompare(const Text& a, const Text& b);
 Text TextConcat(std::initializer_list<std::string_view> parts);
+// A start below 1 counts as 1 and a negative count as 0; what lies beyond
+// the end is left out.
 Text TextMid(const Text& text, std::int32_t start, std::int32_t count);
 Text TextLeft(const Text& text, std::int32_t count);
 Text TextRight(const Text& text, std::int32_t count);
+// Position of the first `sought` at or after `start` (below 1 counts as 1);
+// `ignoreCase` folds the ASCII letters only. An empty `sought` is never found.
+// Linear in the lengths, whatever the bytes.
 std::int32_t TextFind(const Text& text, const Text& sought, std::int32_t start = 1,
                       bool ignoreCase = false);
 Text TextUpper(const Text& text);  // a-z only; other bytes untouched
 Text TextLower(const Text& text);  // A-Z only
 Text CharFromCode(std::int32_t code);  // low eight bits; empty for 0
+// The decimal number at the start: spaces, a sign, digits and a fraction
+// ("8080.9/x" gives 8080.9); no exponent. 0 when the text does not start
+// with one.
 double TextToNumber(const Text& text);
 std::int32_t ToInteger(double number);  // toward zero, low 32 bits of the int64
 Text BlankText(std::int32_t n);         // n spaces

@@ -19,4 +19,21 @@ if(TARGET zoq AND NOT WIN32)
     file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications\"
          TYPE FILE FILES \"${desktop_out}\")
   ")
+
+  # The window icon's own pictures, painted at build time by forms/.
+  get_property(icon_dir GLOBAL PROPERTY ZOQ_ICON_PNG_DIR)
+  if(NOT icon_dir)
+    message(FATAL_ERROR "forms/ did not say where the icon's PNG files are painted")
+  endif()
+  foreach(size 16 32 48 256)
+    install(FILES ${icon_dir}/icon-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
+            RENAME ${ZOQ_ICON_NAME}.png)
+  endforeach()
+
+  if(ZOQ_WITH_TESTS)
+    add_test(NAME install.layout
+             COMMAND bash ${PROJECT_SOURCE_DIR}/packaging/install_test.sh ${PROJECT_BINARY_DIR})
+    set_tests_properties(install.layout PROPERTIES TIMEOUT 120)
+  endif()
 endif()

@@ -11,8 +11,13 @@ namespace zoq {
 
 // The response body; the empty byte set on any failure or on time-out.
 // An absent text parameter is the empty text; `timeoutSeconds` 0 (or out of
-// range) means 90 seconds of quiet; `responseHeaders`, when given, receives
-// the raw response header block.
+// range: below 1 or above 2 147 483) means 90 seconds of quiet, and every
+// window event during the wait starts the quiet time afresh;
+// `responseHeaders`, when given, receives the raw response header block,
+// whatever its length, or the empty text when no response arrived, the
+// exchange failed or the time-out passed. A worker still running at the
+// time-out is not killed: its transfer is aborted and nothing it does
+// afterwards reaches the caller.
 Bytes PageFetch(const Text& url, const Text& method = {}, const Text& proxy = {},
                 const Text& userName = {}, const Text& password = {},
                 const Text& extraHeaders = {}, const Text& postData = {},

@@ -94,8 +94,7 @@ std::optional<UrlParts> SplitUrl(std::string_view url) {
 }
 
 bool IsIpAddress(std::string_view host) {
-  return !host.empty() && (host.front() == '[' ||
-                           std::all_of(host.begin(), host.end(), [](char c) {
+  return !host.empty() && (host.front() == '[' || std::all_of(host.begin(), host.end(), [](char c) {
                              return std::isdigit(static_cast<unsigned char>(c)) || c == '.';
                            }));
 }
@@ -187,8 +186,9 @@ void Insert(CookieJar& jar, Cookie c) {
     c.created = jar.nextCreated++;
   }
   if (Expired(c, now)) return;
-  all.erase(std::remove_if(all.begin(), all.end(), [&](const Cookie& o) { return Expired(o, now); }),
-            all.end());
+  all.erase(
+      std::remove_if(all.begin(), all.end(), [&](const Cookie& o) { return Expired(o, now); }),
+      all.end());
   // Over a cap the oldest cookie of the domain, or of all, makes room.
   auto oldestOf = [&](auto pred) {
     auto oldest = all.end();

@@ -20,12 +20,10 @@ class CookieStore : public ::testing::Test {
 };
 
 // "<name>-<n>.test" for the current test's <n>.
-std::string Host(const std::string& name) {
-  return name + "-" + std::to_string(run) + ".test";
-}
+std::string Host(const std::string& name) { return name + "-" + std::to_string(run) + ".test"; }
 
-std::string Url(const std::string& name, const std::string& path = "/",
-                const std::string& sub = "", const std::string& scheme = "http") {
+std::string Url(const std::string& name, const std::string& path = "/", const std::string& sub = "",
+                const std::string& scheme = "http") {
   return scheme + "://" + sub + Host(name) + path;
 }
 
@@ -64,8 +62,8 @@ TEST_F(CookieStore, SettingAgainReplacesAndExpiryDeletes) {
   ASSERT_TRUE(StoreCookie(Url("three"), "e=1; expires=Wed, 09 Jun 2001 10:18:14 GMT"));
   EXPECT_EQ(CookiesFor(Url("three")), "");
   // Max-Age decides over Expires.
-  ASSERT_TRUE(StoreCookie(Url("three"),
-                          "m=1; Max-Age=3600; expires=Wed, 09 Jun 2001 10:18:14 GMT"));
+  ASSERT_TRUE(
+      StoreCookie(Url("three"), "m=1; Max-Age=3600; expires=Wed, 09 Jun 2001 10:18:14 GMT"));
   EXPECT_EQ(CookiesFor(Url("three")), "m=1");
 }
 

@@ -151,10 +151,10 @@ struct Connection : Object {
 
 // One hop's address, taken apart.
 struct Target {
-  std::string scheme;    // "http" or "https"
-  std::string host;      // as given, without brackets
+  std::string scheme;  // "http" or "https"
+  std::string host;    // as given, without brackets
   long port = 80;
-  std::string path;      // origin-form request target
+  std::string path;  // origin-form request target
   std::string Origin() const;
   std::string Url() const { return Origin() + path; }
   std::string HostLine() const;
@@ -362,8 +362,7 @@ BOOL CloseTree(HINTERNET handle) {
       pending.pop_back();
       auto found = r.objects.find(h);
       if (found == r.objects.end()) continue;
-      pending.insert(pending.end(), found->second->children.begin(),
-                     found->second->children.end());
+      pending.insert(pending.end(), found->second->children.begin(), found->second->children.end());
       closed.push_back(std::move(found->second));
       r.objects.erase(found);
     }
@@ -438,8 +437,7 @@ std::string Request::ProxyFor(const Target& target) const {
 // already carry them, then the stored cookies. curl's own defaults (Accept,
 // Expect, Content-Type, Proxy-Connection) are switched off so that nothing
 // else is sent.
-curl_slist* Request::BuildHeaders(const Target& target,
-                                  const std::vector<std::string>& blockLines,
+curl_slist* Request::BuildHeaders(const Target& target, const std::vector<std::string>& blockLines,
                                   const std::string& body, bool viaProxy) {
   std::vector<std::string> lines;
   {
@@ -491,8 +489,8 @@ curl_slist* Request::BuildHeaders(const Target& target,
   return list;
 }
 
-bool Request::StartHop(const Target& target, const std::string& method,
-                       const std::string& body, const std::vector<std::string>& blockLines) {
+bool Request::StartHop(const Target& target, const std::string& method, const std::string& body,
+                       const std::vector<std::string>& blockLines) {
   EndHop();
   easy_ = curl_easy_init();
   if (easy_ == nullptr) return false;
@@ -544,8 +542,7 @@ bool Request::StartHop(const Target& target, const std::string& method,
   bool isHead = Lower(method) == "head";
   if (!sendBody_.empty()) {
     curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, sendBody_.data());
-    curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE,
-                     static_cast<curl_off_t>(sendBody_.size()));
+    curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(sendBody_.size()));
     if (method != "POST") curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
   } else {
     curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
@@ -635,8 +632,7 @@ BOOL Request::Send(std::string_view block, std::string body) {
   }
   std::string method = verb.empty() ? "GET" : verb;
   // The verb starts the request line: nothing in it may end it early.
-  if (!std::all_of(method.begin(), method.end(), IsTokenChar) ||
-      !ValidHost(connection->host)) {
+  if (!std::all_of(method.begin(), method.end(), IsTokenChar) || !ValidHost(connection->host)) {
     SetLastError(ValidHost(connection->host) ? ERROR_INVALID_PARAMETER
                                              : ERROR_INTERNET_NAME_NOT_RESOLVED);
     return FALSE;
@@ -661,8 +657,8 @@ BOOL Request::Send(std::string_view block, std::string body) {
       return FALSE;
     }
     char* location = nullptr;
-    bool redirect = status_ == 301 || status_ == 302 || status_ == 303 || status_ == 307 ||
-                    status_ == 308;
+    bool redirect =
+        status_ == 301 || status_ == 302 || status_ == 303 || status_ == 307 || status_ == 308;
     if (redirect) curl_easy_getinfo(easy_, CURLINFO_REDIRECT_URL, &location);
     if (location == nullptr) break;
     std::optional<Target> next = ParseLocation(location);
@@ -761,8 +757,7 @@ std::unordered_map<std::string, std::string> ParseProxyList(std::string_view lis
     }
     std::string scheme = Lower(entries[i].substr(0, eq));
     std::string address = entries[i].substr(eq + 1);
-    if (address.empty() && i + 1 < entries.size() &&
-        entries[i + 1].find('=') == std::string::npos)
+    if (address.empty() && i + 1 < entries.size() && entries[i + 1].find('=') == std::string::npos)
       address = entries[++i];
     if (!address.empty()) proxies[scheme] = address;
   }

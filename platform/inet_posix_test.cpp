@@ -26,7 +26,8 @@ TEST(WireBytes, GetCarriesTheHeaderBlockInItsOrder) {
                                    "Accept: text/html\r\n"
                                    "Referer: http://here/\r\n"
                                    "Accept-Language: zh-cn\r\n"
-                                   "User-Agent: " + kAgent + "\r\n\r\n");
+                                   "User-Agent: " +
+                                   kAgent + "\r\n\r\n");
 }
 
 TEST(WireBytes, BlockWithoutFinalLineEndStillMakesWholeLines) {
@@ -35,7 +36,8 @@ TEST(WireBytes, BlockWithoutFinalLineEndStillMakesWholeLines) {
   ASSERT_TRUE(x.Send("X-First: 1\r\nX-Last: 2"));
   EXPECT_EQ(server.Request(0), "GET / HTTP/1.1\r\n" + HostLine(server) +
                                    "X-First: 1\r\nX-Last: 2\r\n"
-                                   "User-Agent: " + kAgent + "\r\n\r\n");
+                                   "User-Agent: " +
+                                   kAgent + "\r\n\r\n");
 }
 
 TEST(WireBytes, VerbKeepsItsLetterCaseAndNoAcceptIsInvented) {
@@ -59,7 +61,9 @@ TEST(WireBytes, PostBodyGetsItsLengthAndNothingElse) {
   ASSERT_TRUE(x.Send("X-Block: 1\r\n", "name=value&x=%41"));
   EXPECT_EQ(server.Request(0), "POST /form HTTP/1.1\r\n" + HostLine(server) +
                                    "X-Block: 1\r\n"
-                                   "User-Agent: " + kAgent + "\r\n"
+                                   "User-Agent: " +
+                                   kAgent +
+                                   "\r\n"
                                    "Content-Length: 16\r\n\r\n"
                                    "name=value&x=%41");
 }
@@ -84,7 +88,8 @@ TEST(WireBytes, AddedLinesComeBeforeTheBlock) {
   ASSERT_TRUE(x.Send("X-Block: 1\r\n"));
   EXPECT_EQ(server.Request(0), "GET / HTTP/1.1\r\n" + HostLine(server) +
                                    "Cookie: k=v\r\nX-Block: 1\r\n"
-                                   "User-Agent: " + kAgent + "\r\n\r\n");
+                                   "User-Agent: " +
+                                   kAgent + "\r\n\r\n");
 }
 
 TEST(WireBytes, AddedLinesFollowTheirModifiers) {
@@ -112,10 +117,12 @@ TEST(WireBytes, ProxyGetsTheAbsoluteAddress) {
   Exchange x(9, "GET", "/page", INTERNET_FLAG_NO_COOKIES, nullptr, nullptr, list.c_str());
   ASSERT_TRUE(x.Send("X-Block: 1\r\n")) << x.sendError;
   EXPECT_EQ(x.ReadAll(), "via proxy");
-  EXPECT_EQ(proxy.Request(0), "GET http://127.0.0.1:9/page HTTP/1.1\r\n"
-                              "Host: 127.0.0.1:9\r\n"
-                              "X-Block: 1\r\n"
-                              "User-Agent: " + std::string(kAgent) + "\r\n\r\n");
+  EXPECT_EQ(proxy.Request(0),
+            "GET http://127.0.0.1:9/page HTTP/1.1\r\n"
+            "Host: 127.0.0.1:9\r\n"
+            "X-Block: 1\r\n"
+            "User-Agent: " +
+                std::string(kAgent) + "\r\n\r\n");
 }
 
 TEST(WireBytes, SpacesAroundTheProxyAddressAreTolerated) {

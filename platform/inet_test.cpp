@@ -102,7 +102,7 @@ TEST(RawHeaders, TooSmallBufferTellsTheSizeAndLeavesTheBufferAlone) {
   DWORD length = sizeof small;
   SetLastError(0);
   EXPECT_FALSE(HttpQueryInfoA(x.request, HTTP_QUERY_RAW_HEADERS_CRLF, small, &length, nullptr));
-  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_INSUFFICIENT_BUFFER});
   EXPECT_GT(length, 2000u);
   EXPECT_EQ(std::string(small, sizeof small), std::string(sizeof small, ' '));
 
@@ -110,8 +110,7 @@ TEST(RawHeaders, TooSmallBufferTellsTheSizeAndLeavesTheBufferAlone) {
   // the terminating zero.
   std::string big(length, '\x7f');
   DWORD needed = length;
-  ASSERT_TRUE(HttpQueryInfoA(x.request, HTTP_QUERY_RAW_HEADERS_CRLF, big.data(), &length,
-                             nullptr));
+  ASSERT_TRUE(HttpQueryInfoA(x.request, HTTP_QUERY_RAW_HEADERS_CRLF, big.data(), &length, nullptr));
   EXPECT_EQ(length, needed - 1);
   EXPECT_EQ(big[length], '\0');
   EXPECT_NE(big.find(longValue), std::string::npos);
@@ -272,7 +271,7 @@ TEST(Failures, UnreachableServerFailsAndLeavesNothingToRead) {
   }
   Exchange x(port, "GET", "/");
   EXPECT_FALSE(x.Send());
-  EXPECT_EQ(x.sendError, ERROR_INTERNET_CANNOT_CONNECT);
+  EXPECT_EQ(x.sendError, DWORD{ERROR_INTERNET_CANNOT_CONNECT});
   char buffer[512];
   DWORD got = 99;
   EXPECT_FALSE(InternetReadFile(x.request, buffer, sizeof buffer, &got));
@@ -307,9 +306,9 @@ TEST(Failures, ClosedUnknownAndMismatchedHandlesAreRefused) {
   ASSERT_TRUE(InternetCloseHandle(request));
   x.request = nullptr;
   EXPECT_FALSE(InternetCloseHandle(request));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
   EXPECT_FALSE(HttpSendRequestA(request, nullptr, 0, nullptr, 0));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
   char buffer[16];
   DWORD got = 5;
   EXPECT_FALSE(InternetReadFile(request, buffer, sizeof buffer, &got));
@@ -353,7 +352,7 @@ TEST(Cancel, ClosingTheRequestEndsABlockedSend) {
   ASSERT_EQ(send.wait_for(kGenerous), std::future_status::ready);
   auto [ok, error] = send.get();
   EXPECT_FALSE(ok);
-  EXPECT_EQ(error, ERROR_INTERNET_OPERATION_CANCELLED);
+  EXPECT_EQ(error, DWORD{ERROR_INTERNET_OPERATION_CANCELLED});
 }
 
 TEST(Cancel, ClosingTheConnectionEndsABlockedRead) {

@@ -40,10 +40,9 @@ struct Exchange {
   }
 
   BOOL Send(const std::string& headers = "", const std::string& body = "") {
-    sent = HttpSendRequestA(request, headers.empty() ? nullptr : headers.c_str(),
-                            static_cast<DWORD>(headers.size()),
-                            body.empty() ? nullptr : const_cast<char*>(body.data()),
-                            static_cast<DWORD>(body.size()));
+    sent = HttpSendRequestA(
+        request, headers.empty() ? nullptr : headers.c_str(), static_cast<DWORD>(headers.size()),
+        body.empty() ? nullptr : const_cast<char*>(body.data()), static_cast<DWORD>(body.size()));
     sendError = sent ? 0 : GetLastError();
     return sent;
   }

@@ -62,8 +62,8 @@ using namespace zoq::platform::detail;
 DWORD GetLastError() { return lastError; }
 void SetLastError(DWORD errorCode) { lastError = errorCode; }
 
-HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start,
-                    LPVOID parameter, DWORD creationFlags, LPDWORD threadId) {
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start, LPVOID parameter,
+                    DWORD creationFlags, LPDWORD threadId) {
   // A suspended start would need ResumeThread, which nothing offers.
   if (start == nullptr || (creationFlags & kCreateSuspended) != 0) {
     SetLastError(ERROR_INVALID_PARAMETER);

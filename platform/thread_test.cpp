@@ -46,10 +46,11 @@ TEST(Thread, RunsAtOnceWithItsParameterAndEnds) {
   HANDLE thread = CreateThread(nullptr, 0, StoreParameter, &gate, 0, &id);
   ASSERT_NE(thread, nullptr);
   EXPECT_NE(id, 0u);
-  EXPECT_EQ(MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLEVENTS), WAIT_OBJECT_0);
+  EXPECT_EQ(MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLEVENTS),
+            DWORD{WAIT_OBJECT_0});
   EXPECT_EQ(gate.value, 42);
   // An ended thread ends every later wait at once, whatever its time-out.
-  EXPECT_EQ(MsgWaitForMultipleObjects(1, &thread, FALSE, 0, QS_ALLEVENTS), WAIT_OBJECT_0);
+  EXPECT_EQ(MsgWaitForMultipleObjects(1, &thread, FALSE, 0, QS_ALLEVENTS), DWORD{WAIT_OBJECT_0});
   EXPECT_TRUE(CloseHandle(thread));
 }
 
@@ -57,7 +58,8 @@ TEST(Thread, ThreadIdentifierIsOptional) {
   Gate gate;
   HANDLE thread = CreateThread(nullptr, 0, StoreParameter, &gate, 0, nullptr);
   ASSERT_NE(thread, nullptr);
-  EXPECT_EQ(MsgWaitForMultipleObjects(1, &thread, FALSE, 10000, QS_ALLEVENTS), WAIT_OBJECT_0);
+  EXPECT_EQ(MsgWaitForMultipleObjects(1, &thread, FALSE, 10000, QS_ALLEVENTS),
+            DWORD{WAIT_OBJECT_0});
   CloseHandle(thread);
 }
 
@@ -66,11 +68,12 @@ TEST(Thread, WaitTimesOutWhileTheThreadRunsThenSeesItsEnd) {
   HANDLE thread = CreateThread(nullptr, 0, WaitForGate, &gate, 0, nullptr);
   ASSERT_NE(thread, nullptr);
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(MsgWaitForMultipleObjects(1, &thread, FALSE, 50, QS_ALLEVENTS), WAIT_TIMEOUT);
+  EXPECT_EQ(MsgWaitForMultipleObjects(1, &thread, FALSE, 50, QS_ALLEVENTS), DWORD{WAIT_TIMEOUT});
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
   EXPECT_EQ(gate.value, 0);
   gate.opened.set_value();
-  EXPECT_EQ(MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLEVENTS), WAIT_OBJECT_0);
+  EXPECT_EQ(MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLEVENTS),
+            DWORD{WAIT_OBJECT_0});
   EXPECT_EQ(gate.value, 1);
   CloseHandle(thread);
 }
@@ -93,19 +96,19 @@ TEST(Thread, ClosedOrUnknownHandlesAreRefused) {
   ASSERT_EQ(MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLEVENTS), WAIT_OBJECT_0);
   ASSERT_TRUE(CloseHandle(thread));
   EXPECT_FALSE(CloseHandle(thread));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
-  EXPECT_EQ(MsgWaitForMultipleObjects(1, &thread, FALSE, 0, QS_ALLEVENTS), WAIT_FAILED);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
+  EXPECT_EQ(MsgWaitForMultipleObjects(1, &thread, FALSE, 0, QS_ALLEVENTS), DWORD{WAIT_FAILED});
   HANDLE none = nullptr;
-  EXPECT_EQ(MsgWaitForMultipleObjects(1, &none, FALSE, 0, QS_ALLEVENTS), WAIT_FAILED);
+  EXPECT_EQ(MsgWaitForMultipleObjects(1, &none, FALSE, 0, QS_ALLEVENTS), DWORD{WAIT_FAILED});
 }
 
 TEST(Thread, LastErrorBelongsToEachThread) {
   SetLastError(ERROR_INVALID_HANDLE);
   std::thread([] {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_INSUFFICIENT_BUFFER});
   }).join();
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_HANDLE});
 }
 
 }  // namespace

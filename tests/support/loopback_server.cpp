@@ -127,8 +127,8 @@ Reply ChunkedReply(int status, std::string_view reason, std::vector<std::string>
   return r;
 }
 
-Reply CloseDelimitedReply(int status, std::string_view reason,
-                          std::vector<std::string> headers, std::string_view body) {
+Reply CloseDelimitedReply(int status, std::string_view reason, std::vector<std::string> headers,
+                          std::string_view body) {
   Reply r;
   r.bytes = Head(status, reason, headers) + "\r\n" + std::string(body);
   r.close = true;
@@ -186,8 +186,8 @@ LoopbackServer::LoopbackServer() {
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = 0;
   socklen_t size = sizeof address;
-  if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(s, 64) != 0 || getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+  if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(s, 64) != 0 ||
+      getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) != 0)
     std::abort();  // a test without its server cannot mean anything
   port_ = ntohs(address.sin_port);
   acceptor_ = std::thread([this] { AcceptLoop(); });
@@ -275,6 +275,19 @@ void LoopbackServer::AcceptLoop() {
   }
 }
 
+// Windows does not end a recv blocked in another thread when the socket is
+// shut down, so connections wait in short slices and look at the stop flag.
+bool LoopbackServer::WaitReadable(Socket s) {
+  for (;;) {
+    {
+      std::lock_guard lock(mutex_);
+      if (stopping_) return false;
+    }
+    int ready = PollOne(s, 100);
+    if (ready != 0) return ready > 0;
+  }
+}
+
 bool LoopbackServer::PauseUnlessStopping(int ms) {
   std::unique_lock lock(mutex_);
   return !changed_.wait_for(lock, std::chrono::milliseconds(ms), [&] { return stopping_; });
@@ -297,6 +310,7 @@ void LoopbackServer::Serve(Socket s) {
   while (keepGoing) {
     std::size_t length = CompleteRequestLength(buffer);
     if (length == 0) {
+      if (!WaitReadable(s)) break;
       int got = static_cast<int>(recv(Native(s), chunk, sizeof chunk, 0));
       if (got <= 0) break;
       buffer.append(chunk, static_cast<std::size_t>(got));
@@ -324,7 +338,7 @@ void LoopbackServer::Serve(Socket s) {
     if (reply.hold) {
       // Silent until the client leaves or the server stops (which shuts the
       // socket down and so ends the recv).
-      while (recv(Native(s), chunk, sizeof chunk, 0) > 0) {
+      while (WaitReadable(s) && recv(Native(s), chunk, sizeof chunk, 0) > 0) {
       }
       break;
     }

@@ -47,8 +47,8 @@ Reply HttpReply(int status, std::string_view reason, std::vector<std::string> he
 Reply ChunkedReply(int status, std::string_view reason, std::vector<std::string> headers,
                    std::string_view body, std::size_t chunkSize);
 // No length at all: the body ends when the server closes the connection.
-Reply CloseDelimitedReply(int status, std::string_view reason,
-                          std::vector<std::string> headers, std::string_view body);
+Reply CloseDelimitedReply(int status, std::string_view reason, std::vector<std::string> headers,
+                          std::string_view body);
 
 // A request taken apart, for assertions.
 struct ParsedRequest {
@@ -104,6 +104,7 @@ class LoopbackServer {
   void Serve(Socket s);
   bool SendReply(Socket s, const Reply& reply);
   bool PauseUnlessStopping(int ms);
+  bool WaitReadable(Socket s);
 
   Socket listener_;
   int port_ = 0;

@@ -1,7 +1,7 @@
 # Registers the settings window's end-to-end test (settings_e2e.py): the real
 # program under Xvfb, its version page served by the test on the loopback
 # port the zoq_e2e build asks, the contact address compiled into the settings
-# window. Included once, after every target exists.
+# window. tests/e2e/CMakeLists.txt includes it once every target exists.
 get_property(zoq_settings_e2e_added GLOBAL PROPERTY ZOQ_SETTINGS_E2E_ADDED)
 if(zoq_settings_e2e_added OR NOT TARGET zoq_e2e OR NOT TARGET zoq_settings
    OR NOT DEFINED ZOQ_E2E_VERSION_PAGE_URL)

@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "app/app_testing.h"
 #include "app/config.h"
+#include "forms/forms.h"
+#include "platform/win32.h"
 
 namespace zoq::app {
 namespace {
@@ -155,6 +158,80 @@ TEST(VersionCheck, MessagesAreCodePage936Bytes) {
   EXPECT_EQ(kMatch.substr(8, 3), "~\xA3\xA1");
   EXPECT_EQ(kMismatch.substr(kMismatch.size() - 3), "~\xA3\xA1");
   EXPECT_EQ(kMatch.size(), 22u);
+}
+
+// Dispatches the window system's events for about `ms` milliseconds.
+void PumpFor(int ms) {
+  for (int waited = 0; waited < ms; waited += 20) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLEVENTS);
+    rt::ProcessPendingMessages();
+  }
+}
+
+// The real main window: its layout's built-in version, its hidden boxes and
+// its timer, with only the outside world replaced.
+TEST(VersionCheckOnTheMainWindow, MatchKeepsThePageAndStartsTheClockAfterTheMessage) {
+  const std::string page =
+      "<html>\r\n<title>\xE7\x89\x88\xE6\x9C\xAC</title>\r\n"
+      "<h2 class=\"article-title\">1.2</h2>\r\n<p>%E4%B8%AD\t\xE6\x96\x87</p>\n</html>";
+  ui::Window* main = ui::LoadWindow(forms::MainForm(), [](ui::Window& w) {
+    w.OnTick("时钟1", [&w] { w.SetControlText("标签3", "ticked"); });
+  }, nullptr, false);
+  ASSERT_NE(main, nullptr);
+  const Text blank = main->ControlText("标签3");
+
+  std::vector<std::string> log;
+  Text clockWhileMessageUp;
+  VersionCheckServices services{
+      .fetch = [&](const Text&) { return Bytes(page.begin(), page.end()); },
+      .message =
+          [&](const Text& text) {
+            log.push_back("message " + text);
+            PumpFor(1300);  // a timer started too early would tick meanwhile
+            clockWhileMessageUp = main->ControlText("标签3");
+          },
+      .openInBrowser = [&](const Text& url) { log.push_back("browser " + url); },
+      .endProgram = [&] { log.push_back("end"); },
+  };
+  VersionCheck(*main, services);
+
+  EXPECT_EQ(log, (std::vector<std::string>{"message " + kMatch}));
+  EXPECT_EQ(main->ControlText("编辑框5"), "1.2");
+  EXPECT_EQ(main->ControlText("编辑框2"), "1.2");
+  // Line breaks, tabs and the converted characters come back unchanged.
+  EXPECT_EQ(main->ControlText("编辑框1"),
+            "<html>\r\n<title>版本</title>\r\n<h2 class=\"article-title\">1.2</h2>\r\n"
+            "<p>中\t文</p>\n</html>");
+  EXPECT_EQ(clockWhileMessageUp, blank);
+  for (int i = 0; i < 100 && main->ControlText("标签3") == blank; ++i) PumpFor(20);
+  EXPECT_EQ(main->ControlText("标签3"), "ticked");
+  main->Destroy();
+  rt::ProcessPendingMessages();
+}
+
+TEST(VersionCheckOnTheMainWindow, MismatchLeavesTheClockStopped) {
+  ui::Window* main = ui::LoadWindow(forms::MainForm(), [](ui::Window& w) {
+    w.OnTick("时钟1", [&w] { w.SetControlText("标签3", "ticked"); });
+  }, nullptr, false);
+  ASSERT_NE(main, nullptr);
+  const Text blank = main->ControlText("标签3");
+  std::vector<std::string> log;
+  VersionCheckServices services{
+      .fetch = [](const Text&) { return Bytes{}; },  // a failed fetch
+      .message = [&](const Text& text) { log.push_back("message " + text); },
+      .openInBrowser = [&](const Text& url) { log.push_back("browser " + url); },
+      .endProgram = [&] { log.push_back("end"); },
+  };
+  VersionCheck(*main, services);
+  EXPECT_EQ(log, (std::vector<std::string>{"message " + kMismatch,
+                                           std::string("browser ") + config::kDownloadPageUrl,
+                                           "end"}));
+  EXPECT_EQ(main->ControlText("编辑框1"), "");
+  EXPECT_EQ(main->ControlText("编辑框2"), "");
+  PumpFor(1300);
+  EXPECT_EQ(main->ControlText("标签3"), blank);
+  main->Destroy();
+  rt::ProcessPendingMessages();
 }
 
 }  // namespace

@@ -207,13 +207,19 @@ std::string RequestTarget(std::string_view object) {
   return out;
 }
 
-// A redirect location, made absolute by curl, taken apart.
-std::optional<Target> ParseLocation(const char* url) {
+// A redirect's Location, resolved against the address that answered with
+// it, taken apart; nullopt unless it leads to http or https.
+std::optional<Target> ResolveLocation(const Target& base, const std::string& location) {
   CURLU* u = curl_url();
   if (u == nullptr) return std::nullopt;
   std::optional<Target> t;
   char *scheme = nullptr, *host = nullptr, *port = nullptr, *path = nullptr, *query = nullptr;
-  if (curl_url_set(u, CURLUPART_URL, url, CURLU_PATH_AS_IS) == CURLUE_OK &&
+  constexpr unsigned kFlags = CURLU_PATH_AS_IS | CURLU_ALLOW_SPACE;
+  // Should the path be beyond curl, only relative paths lose their base.
+  bool based = curl_url_set(u, CURLUPART_URL, base.Url().c_str(), kFlags) == CURLUE_OK ||
+               curl_url_set(u, CURLUPART_URL, (base.Origin() + "/").c_str(), kFlags) == CURLUE_OK;
+  if (based &&
+      curl_url_set(u, CURLUPART_URL, location.c_str(), kFlags) == CURLUE_OK &&
       curl_url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
       curl_url_get(u, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
       curl_url_get(u, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK &&
@@ -224,7 +230,8 @@ std::optional<Target> ParseLocation(const char* url) {
     if (h.size() > 2 && h.front() == '[') h = h.substr(1, h.size() - 2);
     if (s == "http" || s == "https") {
       t = Target{s, h, std::strtol(port, nullptr, 10),
-                 std::string(path) + (query != nullptr ? "?" + std::string(query) : "")};
+                 RequestTarget(std::string(path) +
+                               (query != nullptr ? "?" + std::string(query) : ""))};
     }
   }
   for (char* p : {scheme, host, port, path, query}) curl_free(p);
@@ -288,7 +295,8 @@ class Request : public Object {
   std::string sendBody_;
   std::string collecting_;  // the response header block being received
   long status_ = 0;
-  bool hopFinal_ = false;  // the response that the caller gets has begun
+  bool headersComplete_ = false;  // of a response that is not an interim one
+  bool hopFinal_ = false;         // the response that the caller gets has begun
   bool hopHasCredentials_ = false;
   bool transferDone_ = false;
   CURLcode result_ = CURLE_OK;
@@ -498,6 +506,7 @@ bool Request::StartHop(const Target& target, const std::string& method, const st
   sendBody_ = body;
   collecting_.clear();
   status_ = 0;
+  headersComplete_ = false;
   hopFinal_ = false;
   transferDone_ = false;
   result_ = CURLE_OK;
@@ -574,6 +583,7 @@ size_t Request::OnHeader(char* data, size_t size, size_t count, void* self) {
   if (StartsWithNoCase(line, "http/")) {
     // A new response: an interim one, or the next of an authentication.
     r->collecting_.clear();
+    r->headersComplete_ = false;
     std::size_t space = line.find(' ');
     r->status_ = space == std::string_view::npos
                      ? 0
@@ -591,7 +601,8 @@ size_t Request::OnHeader(char* data, size_t size, size_t count, void* self) {
   // A 401 may be answered by curl with the credentials: that response is
   // the caller's only when its body begins (OnBody) or the transfer ends.
   bool mayRetry = r->status_ == 401 && r->hopHasCredentials_;
-  if (r->status_ >= 200 && !mayRetry) r->hopFinal_ = true;
+  r->headersComplete_ = r->status_ >= 200;
+  if (r->headersComplete_ && !mayRetry) r->hopFinal_ = true;
   return size * count;
 }
 
@@ -650,18 +661,22 @@ BOOL Request::Send(std::string_view block, std::string body) {
       SetLastError(ERROR_INTERNET_OPERATION_CANCELLED);
       return FALSE;
     }
+    // A response without a body that curl did not answer again.
+    if (transferDone_ && headersComplete_) hopFinal_ = true;
     if (!hopFinal_) {  // ended before any response
       DWORD error = result_ == CURLE_OK ? ERROR_HTTP_INVALID_SERVER_RESPONSE : ErrorOf(result_);
       EndHop();
       SetLastError(error);
       return FALSE;
     }
-    char* location = nullptr;
     bool redirect =
         status_ == 301 || status_ == 302 || status_ == 303 || status_ == 307 || status_ == 308;
-    if (redirect) curl_easy_getinfo(easy_, CURLINFO_REDIRECT_URL, &location);
-    if (location == nullptr) break;
-    std::optional<Target> next = ParseLocation(location);
+    std::optional<std::string> location;
+    for (const std::string& line : SplitLines(collecting_))
+      if (redirect && !location && HeaderName(line) == "location")
+        location = std::string(HeaderValue(line));
+    if (!location) break;
+    std::optional<Target> next = ResolveLocation(target, *location);
     if (!next || !ValidHost(next->host) || hop + 1 > kMaxRedirects) {
       EndHop();
       SetLastError(ERROR_HTTP_REDIRECT_FAILED);

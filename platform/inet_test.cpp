@@ -222,6 +222,29 @@ TEST(Credentials, WithoutThemTheChallengeIsTheResponse) {
   EXPECT_EQ(x.RawHeaders().rfind("HTTP/1.1 401 Unauthorized\r\n", 0), 0u);
 }
 
+TEST(Credentials, RefusedCredentialsLeaveTheLastChallenge) {
+  LoopbackServer server;
+  server.Script({HttpReply(401, "Unauthorized", {"WWW-Authenticate: Basic realm=\"t\""}, "")});
+  Exchange x(server.port(), "GET", "/private", INTERNET_FLAG_NO_COOKIES, "user", "wrong");
+  ASSERT_TRUE(x.Send()) << x.sendError;
+  EXPECT_EQ(x.ReadAll(), "");
+  EXPECT_EQ(x.RawHeaders().rfind("HTTP/1.1 401 Unauthorized\r\n", 0), 0u);
+  EXPECT_FALSE(ParseRequest(server.Requests().back()).Header("Authorization").empty());
+}
+
+TEST(Redirects, RelativeLocationsResolveAgainstTheRequestedPath) {
+  LoopbackServer server;
+  server.SetHandler([](const std::string& request, std::size_t) {
+    if (ParseRequest(request).target == "/dir/page")
+      return HttpReply(301, "Moved", {"Location: next?x=1"}, "");
+    return HttpReply(200, "OK", {}, "next");
+  });
+  Exchange x(server.port(), "GET", "/dir/page");
+  ASSERT_TRUE(x.Send());
+  EXPECT_EQ(x.ReadAll(), "next");
+  EXPECT_EQ(ParseRequest(server.Request(1)).target, "/dir/next?x=1");
+}
+
 TEST(Redirects, AreFollowedToAnotherServer) {
   LoopbackServer target;
   target.Script({HttpReply(200, "OK", {"X-Final: yes"}, "arrived")});

@@ -13,6 +13,7 @@
 #include <atomic>
 
 #include "platform/wait.h"
+#include "runtime/ui_controls.h"
 #include "runtime/ui_qt.h"
 
 namespace zoq::ui {
@@ -58,15 +59,16 @@ class DispatcherWaiter final : public platform::MessageWaiter {
 };
 
 // The layouts name Windows faces; these are the installed faces that stand
-// in for them, Simplified Chinese forms first.
+// in for them, Simplified Chinese forms first (see MakeFont for the rest).
 void SubstituteFaces() {
   const QStringList kai = {QStringLiteral("AR PL UKai CN"), QStringLiteral("Noto Serif CJK SC"),
                            QStringLiteral("AR PL UMing CN")};
   const QStringList song = {QStringLiteral("AR PL UMing CN"), QStringLiteral("Noto Serif CJK SC"),
                             QStringLiteral("Noto Sans CJK SC")};
   const QStringList hei = {QStringLiteral("Noto Sans CJK SC"), QStringLiteral("AR PL UMing CN")};
-  const QStringList mono = {QStringLiteral("Noto Sans Mono CJK SC"),
-                            QStringLiteral("DejaVu Sans Mono"), QStringLiteral("AR PL UMing CN")};
+  // A monospace face for the Latin letters; Chinese ones fall back to the
+  // Song face every font falls back to (MakeFont), which is loaded anyway.
+  const QStringList mono = {QStringLiteral("DejaVu Sans Mono")};
   QFont::insertSubstitutions(QStringLiteral("楷体_GB2312"), kai);
   QFont::insertSubstitutions(QStringLiteral("楷体"), kai);
   QFont::insertSubstitutions(QStringLiteral("宋体"), song);
@@ -103,6 +105,7 @@ Application::Application(int& argc, char** argv) : state_(std::make_unique<State
     QCoreApplication::installTranslator(&state_->translator);
   }
 
+  QApplication::setStyle(detail::MakeApplicationStyle());  // the application owns it
   SubstituteFaces();
   QApplication::setFont(detail::DefaultFont());
 

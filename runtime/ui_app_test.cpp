@@ -46,10 +46,10 @@ TEST(Fonts, LayoutFacesResolveToInstalledChineseFaces) {
             std::set<QString>{QStringLiteral("ar pl uming cn")});
   EXPECT_EQ(GlyphFaces(detail::MakeFont({Gbk(u"宋体"), 12, 400}), han),
             std::set<QString>{QStringLiteral("ar pl uming cn")});
-  // Fixedsys becomes a monospace face that has the Chinese glyphs, in their
-  // Simplified forms.
-  EXPECT_EQ(GlyphFaces(detail::MakeFont({Gbk(u"Fixedsys"), 29, 700}), QStringLiteral("求小三")),
-            std::set<QString>{QStringLiteral("noto sans mono cjk sc")});
+  // Fixedsys becomes a monospace face for Latin letters, with the Song
+  // face's Simplified forms for Chinese ones.
+  EXPECT_EQ(GlyphFaces(detail::MakeFont({Gbk(u"Fixedsys"), 29, 700}), QStringLiteral("Ab求小三")),
+            (std::set<QString>{QStringLiteral("dejavu sans mono"), QStringLiteral("ar pl uming cn")}));
   EXPECT_EQ(GlyphFaces(detail::DefaultFont(), han),
             std::set<QString>{QStringLiteral("ar pl uming cn")});
 }
@@ -76,6 +76,8 @@ TEST(Translations, MessageBoxButtonReadsChinese) {
     ASSERT_NE(box, nullptr);
     ASSERT_EQ(box->buttons().size(), 1);
     buttonText = box->buttons().front()->text();
+    // Text only: no theme icon beside it.
+    EXPECT_TRUE(box->buttons().front()->icon().isNull());
   });
   ShowMessage(Gbk(u"最新版本~！可以使用~！"), 0);
   EXPECT_EQ(answer.Answered(), 1);

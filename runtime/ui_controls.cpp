@@ -9,7 +9,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
-#include <QPointer>
 #include <QProxyStyle>
 #include <QStyleOption>
 #include <QWidgetAction>
@@ -20,7 +19,7 @@ namespace {
 
 // The platform style may shade a group box's inside (Fusion lays a
 // translucent panel over it); a frame's background colour must show as set.
-class GroupBoxFrameStyle final : public QProxyStyle {
+class ApplicationStyle final : public QProxyStyle {
  public:
   void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override {
@@ -40,18 +39,17 @@ class GroupBoxFrameStyle final : public QProxyStyle {
     painter->drawRect(frame.adjusted(1, 1, 0, 0));
     painter->restore();
   }
+
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returned) const override {
+    if (hint == SH_DialogButtonBox_ButtonsHaveIcons) return 0;
+    return QProxyStyle::styleHint(hint, option, widget, returned);
+  }
 };
 
 }  // namespace
 
-QStyle* GroupBoxStyle() {
-  static QPointer<GroupBoxFrameStyle> style;
-  if (!style) {
-    style = new GroupBoxFrameStyle;
-    style->setParent(QCoreApplication::instance());  // lives as long as the application
-  }
-  return style;
-}
+QStyle* MakeApplicationStyle() { return new ApplicationStyle; }
 
 QSize FittedSize(const QSize& image, const QSize& box) {
   if (image.isEmpty() || box.isEmpty()) return {};
@@ -86,14 +84,35 @@ PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {
   setAutoFillBackground(true);
 }
 
-void PictureBox::SetImage(const QImage& image) {
-  image_ = image;
+void PictureBox::SetEncoded(const QByteArray& encoded) {
+  pending_ = encoded;
+  image_ = QImage();
+  clear();
+  if (isVisible()) Decode();
+}
+
+const QImage& PictureBox::Image() {
+  Decode();
+  return image_;
+}
+
+void PictureBox::Decode() {
+  if (pending_.isEmpty()) return;
+  // Qt's allocation limit stays in force: a small file declaring a huge
+  // image is refused instead of filling the memory.
+  image_ = QImage::fromData(pending_);
+  pending_.clear();
   Refresh();
+}
+
+void PictureBox::showEvent(QShowEvent* event) {
+  QLabel::showEvent(event);
+  Decode();
 }
 
 void PictureBox::resizeEvent(QResizeEvent* event) {
   QLabel::resizeEvent(event);
-  Refresh();
+  if (pending_.isEmpty()) Refresh();
 }
 
 void PictureBox::Refresh() {

@@ -14,9 +14,11 @@ class QStyle;
 
 namespace zoq::ui::detail {
 
-// The style group boxes are drawn with: the application's, except that the
-// frame is a plain etched line with nothing over the background colour.
-QStyle* GroupBoxStyle();
+// The application's style: the platform's, except that a group box's frame
+// is a plain etched line with nothing laid over its background colour, and
+// dialog buttons carry text only (no theme icons to look up before the
+// first message box can show).
+QStyle* MakeApplicationStyle();
 
 // Scales `image` down to fit `box` keeping its proportions; never enlarges.
 QSize FittedSize(const QSize& image, const QSize& box);
@@ -36,20 +38,25 @@ class FramedLabel : public QLabel {
   bool border_ = false;
 };
 
-// Shows one picture centred, scaled down when it does not fit. An empty
-// image leaves the box showing only its background.
+// Shows one picture centred, scaled down when it does not fit. Bytes that
+// do not decode leave the box showing only its background. A box not yet
+// on screen decodes its picture when it first shows, so a window built
+// before it is shown costs no decoding until then.
 class PictureBox : public QLabel {
  public:
   explicit PictureBox(QWidget* parent);
-  void SetImage(const QImage& image);
-  const QImage& Image() const { return image_; }
+  void SetEncoded(const QByteArray& encoded);
+  const QImage& Image();
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void Decode();
   void Refresh();
   QImage image_;
+  QByteArray pending_;
 };
 
 // A compact button showing its current colour as a swatch; its menu offers

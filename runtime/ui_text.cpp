@@ -1,6 +1,7 @@
 // Texts, colours and fonts crossing into Qt.
 
 #include <QHash>
+#include <QStringList>
 
 #include <climits>
 
@@ -50,9 +51,25 @@ Colour FromQColor(const QColor& colour) {
          static_cast<Colour>(rgb.blue()) << 16;
 }
 
+namespace {
+
+// The face, the installed faces that stand in for it, then the Song face
+// with the Simplified forms: characters the face lacks come from there,
+// never from whatever the system would pick for Han text.
+QStringList FaceFamilies(const QString& face) {
+  QStringList families{face};
+  families += QFont::substitutes(face);
+  families += QStringLiteral("AR PL UMing CN");
+  families.removeDuplicates();
+  return families;
+}
+
+}  // namespace
+
 QFont DefaultFont() {
   // The program's default font is a Song face at a 12-pixel character height.
-  QFont font(QStringLiteral("宋体"));
+  QFont font;
+  font.setFamilies(FaceFamilies(QStringLiteral("宋体")));
   font.setPixelSize(12);
   font.setWeight(QFont::Normal);
   font.setResolveMask(QFont::AllPropertiesResolved);
@@ -61,7 +78,8 @@ QFont DefaultFont() {
 
 QFont MakeFont(const Font& spec) {
   if (spec.face.empty()) return DefaultFont();
-  QFont font(ToQString(spec.face));
+  QFont font;
+  font.setFamilies(FaceFamilies(ToQString(spec.face)));
   font.setPixelSize(spec.height > 0 ? spec.height : 12);
   const int weight = spec.weight <= 0 ? 400 : std::min(spec.weight, 1000);
   font.setWeight(static_cast<QFont::Weight>(weight));

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QFile>
 #include <QGroupBox>
 #include <QIcon>
 #include <QImageReader>
@@ -270,13 +271,15 @@ QWidget* FormWindow::CreateWidget(Control& c) {
   switch (spec.kind) {
     case Kind::GroupBox: {
       auto* box = new QGroupBox(ToQString(spec.text), this);
-      box->setStyle(detail::GroupBoxStyle());
       widget = box;
       break;
     }
     case Kind::PictureBox: {
       auto* box = new detail::PictureBox(this);
-      box->SetImage(LoadResourceImage(spec.picture));
+      if (spec.picture) {
+        QFile resource(QString::fromUtf8(spec.picture));
+        if (resource.open(QIODevice::ReadOnly)) box->SetEncoded(resource.readAll());
+      }
       widget = box;
       break;
     }
@@ -481,14 +484,9 @@ void FormWindow::SetPicture(const Text& name, const Bytes& image) {
   Control* c = Find(name);
   auto* box = c ? dynamic_cast<detail::PictureBox*>(c->widget) : nullptr;
   if (!box) return;
-  QImage decoded;
-  if (!image.empty()) {
-    // Qt's allocation limit stays in force: a small file declaring a huge
-    // image is refused instead of filling the memory.
-    decoded = QImage::fromData(image.data(), static_cast<int>(std::min<std::size_t>(
-                                                 image.size(), static_cast<std::size_t>(INT_MAX))));
-  }
-  box->SetImage(decoded);
+  const auto size = std::min<std::size_t>(image.size(), static_cast<std::size_t>(INT_MAX));
+  box->SetEncoded(QByteArray(reinterpret_cast<const char*>(image.data()),
+                             static_cast<qsizetype>(size)));
 }
 
 void FormWindow::closeEvent(QCloseEvent* event) {

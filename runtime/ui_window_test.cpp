@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QColorDialog>
 #include <QGroupBox>
 #include <QImage>
 #include <QLineEdit>
@@ -328,6 +329,31 @@ TEST_F(WindowTest, ColourPickerStartsBlackAndTakesTheUsersChoice) {
   EXPECT_EQ(window_->PickerColour(Gbk(u"颜色选择器1")), kRed);
   EXPECT_EQ(picker->accessibleDescription(), QStringLiteral("#ff0000"));
   EXPECT_EQ(detail::ColourPicker::CommonColours().size(), 16u);
+
+  // Any other colour comes from the colour dialog.
+  QAction* other = nullptr;
+  for (QAction* action : picker->menu()->actions()) {
+    if (action->text() == QStringLiteral("其他颜色...")) other = action;
+  }
+  ASSERT_NE(other, nullptr);
+  testing::ModalAnswerer answer([](QWidget* modal) {
+    auto* dialog = qobject_cast<QColorDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->currentColor(), QColor(255, 0, 0));  // starts at the current one
+    dialog->setCurrentColor(QColor(1, 2, 3));
+    dialog->accept();
+  });
+  answer.CloseWith(0);
+  other->trigger();
+  EXPECT_EQ(answer.Answered(), 1);
+  EXPECT_EQ(window_->PickerColour(Gbk(u"颜色选择器1")), 0x00030201u);
+
+  // A cancelled dialog keeps the colour.
+  testing::ModalAnswerer cancel;
+  cancel.CloseWith(Qt::Key_Escape);
+  other->trigger();
+  EXPECT_EQ(cancel.Answered(), 1);
+  EXPECT_EQ(window_->PickerColour(Gbk(u"颜色选择器1")), 0x00030201u);
 }
 
 TEST_F(WindowTest, OpenDialogStartsOnTheDesktopAndReportsTheChoice) {

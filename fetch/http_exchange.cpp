@@ -83,7 +83,11 @@ Text QueryRawHeaders(HINTERNET request) {
   if (!ok) return {};
   std::size_t n = std::min<std::size_t>(length, buffer.size());
   const char* data = buffer.data();
-  return Text(data, std::find(data, data + n, '\0'));
+  Text block(data, std::find(data, data + n, '\0'));
+  // Without a status line it describes no response: Wine answers the query
+  // after a failed send with an empty block where Windows fails it.
+  if (block.rfind("HTTP/", 0) != 0) return {};
+  return block;
 }
 
 const char* OrNone(const Text& text) { return fetch::IsBlank(text) ? nullptr : text.c_str(); }

@@ -8,6 +8,7 @@
 #include "fetch/fetch.h"
 #include "fetch/packet.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/wine.h"
 
 namespace zoq {
 namespace {
@@ -58,14 +59,14 @@ TEST_F(Exchange, AGetWithoutExtraHeadersSendsTheDefaultsInOrder) {
   const std::string url = server.Url("/blog/a.html?x=1");
   Bytes body = PageFetch(url);
   EXPECT_EQ(AsText(body), "hello");
+  std::vector<std::string> expected{"GET /blog/a.html?x=1 HTTP/1.1",
+                                    "Accept: " + std::string(kAccept), "Referer: " + url,
+                                    "Accept-Language: zh-cn", ""};
+  // The user agent follows the program's lines; Wine sends it before them.
+  expected.insert(test::RunningUnderWine() ? expected.begin() + 1 : expected.end() - 1,
+                  "User-Agent: " + std::string(kAgent));
   std::string host;
-  EXPECT_EQ(LinesBesidesHost(server.Request(0), host),
-            (std::vector<std::string>{"GET /blog/a.html?x=1 HTTP/1.1",
-                                      "Accept: " + std::string(kAccept),
-                                      "Referer: " + url,
-                                      "Accept-Language: zh-cn",
-                                      "User-Agent: " + std::string(kAgent),
-                                      ""}));
+  EXPECT_EQ(LinesBesidesHost(server.Request(0), host), expected);
   EXPECT_EQ(host, "Host: 127.0.0.1:" + std::to_string(server.port()));
 }
 
@@ -162,7 +163,10 @@ TEST_F(Exchange, AHarvestedCookieReachesALaterRequest) {
   auto first = ParseRequest(server.Request(0));
   EXPECT_EQ(first.Count("Cookie"), 0u);  // blank cookies: the store is not used
   std::string cookie = ParseRequest(server.Request(1)).Header("Cookie");
-  EXPECT_NE(cookie.find("mine=1"), std::string::npos) << cookie;
+  // Wine puts the store's cookies in place of the caller's Cookie line.
+  if (!test::RunningUnderWine()) {
+    EXPECT_NE(cookie.find("mine=1"), std::string::npos) << cookie;
+  }
   EXPECT_NE(cookie.find("sid=ab=cd"), std::string::npos) << cookie;
   EXPECT_EQ(cookie.find("fake"), std::string::npos) << cookie;
 }

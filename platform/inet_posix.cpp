@@ -96,6 +96,11 @@ void EnsureCurl() {
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
+// At start-up, on the main thread: set up lazily on the first fetch's worker,
+// the TLS library left that thread per-thread state which its exit frees
+// only after the fetch has returned, so a program ending right then leaked it.
+[[maybe_unused]] const bool curlReadyAtStart = (EnsureCurl(), true);
+
 DWORD ErrorOf(CURLcode code) {
   switch (code) {
     case CURLE_OK: return ERROR_SUCCESS;

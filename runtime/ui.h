@@ -64,8 +64,10 @@ struct ControlSpec {
   Text accessibleName = {};
 };
 
-// Controls are created in list order; a later control lies above an earlier
-// one wherever they overlap, whatever their containers.
+// Controls are created in list order: among the controls of one container
+// a later one lies above an earlier one, and a container carries its own
+// controls with it (a window-level control listed after a group box lies
+// above the box and everything in it).
 struct FormSpec {
   Text name;   // addresses the window: WindowNamed(name)
   Text title;

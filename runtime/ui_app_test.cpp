@@ -107,7 +107,13 @@ TEST(MessageWaiter, WaitEndsWithAnEventFromAnotherThread) {
 }
 
 TEST(MessageWaiter, QuietWaitTimesOut) {
-  EXPECT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 30, QS_ALLEVENTS), WAIT_TIMEOUT);
+  // Whatever start-up left queued is dispatched first; then nothing comes.
+  DWORD result = WAIT_OBJECT_0;
+  for (int i = 0; i < 100 && result != WAIT_TIMEOUT; ++i) {
+    result = MsgWaitForMultipleObjects(0, nullptr, FALSE, 30, QS_ALLEVENTS);
+    rt::ProcessPendingMessages();
+  }
+  EXPECT_EQ(result, WAIT_TIMEOUT);
 }
 
 DWORD WINAPI ShortWork(LPVOID) {
@@ -171,6 +177,8 @@ TEST(MessageWaiter, ReportsEventsButNotItsOwnTimeOut) {
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);
+  // Listing the tests (CTest's discovery at build time) needs no display.
+  if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
   zoq::ui::Application application(argc, argv);
   return RUN_ALL_TESTS();
 }

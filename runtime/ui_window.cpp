@@ -316,7 +316,7 @@ QWidget* FormWindow::CreateWidget(Control& c) {
     }
     case Kind::Button: {
       auto* button = new QPushButton(ToQString(spec.text), this);
-      connect(button, &QPushButton::clicked, this, [this, &c] { RunHandler(c.click); });
+      connect(button, &QPushButton::clicked, this, [&c] { RunHandler(c.click); });
       widget = button;
       break;
     }
@@ -343,7 +343,7 @@ QWidget* FormWindow::CreateWidget(Control& c) {
       }
       button->setAccessibleName(ToQString(spec.accessibleName.empty() ? spec.name
                                                                         : spec.accessibleName));
-      connect(button, &QToolButton::clicked, this, [this, &c] { RunHandler(c.click); });
+      connect(button, &QToolButton::clicked, this, [&c] { RunHandler(c.click); });
       widget = button;
       break;
     }

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
 #include <thread>
 
 #include "fetch/fetch.h"
@@ -110,6 +113,36 @@ TEST(PageFetchOnWindows, ASilentServerEndsInTheTimeOut) {
   EXPECT_EQ(headers, "");
   EXPECT_GE(pump.calls, 1);
   ASSERT_TRUE(server.WaitForRequests(1, 1000));
+}
+
+// The send of an abandoned worker may return long after the time-out (Wine
+// does not end it when the handles are closed); what it reads then must not
+// come out of the next fetch's transfer.
+TEST(PageFetchOnWindows, ALateWorkerLeavesTheNextFetchAlone) {
+  LoopbackServer server;
+  std::mutex m;
+  std::condition_variable cv;
+  bool answerLate = false;
+  std::string body(200000, 'n');
+  server.SetHandler([&](const std::string& request, std::size_t) {
+    if (request.rfind("GET /slow ", 0) == 0) {
+      std::unique_lock lock(m);
+      cv.wait(lock, [&] { return answerLate; });
+      return HttpReply(200, "OK", {}, std::string(200000, 'x'));
+    }
+    {
+      std::lock_guard lock(m);
+      answerLate = true;
+    }
+    cv.notify_all();
+    Reply r = HttpReply(200, "OK", {}, body);
+    r.pieceSize = 4096;
+    r.pieceDelayMs = 5;
+    return r;
+  });
+  EXPECT_TRUE(PageFetch(server.Url("/slow"), "", "", "", "", "", "", 1).empty());
+  Bytes next = PageFetch(server.Url("/next"), "", "", "", "", "", "", 30);
+  EXPECT_EQ(Text(next.begin(), next.end()), body);
 }
 
 }  // namespace

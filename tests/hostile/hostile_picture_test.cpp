@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -102,12 +103,7 @@ Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 
 class HostilePicture : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "hostile_picture_tests";
-    static char* argv[] = {name, nullptr};
-    static ui::Application app(argc, argv);
+  void SetUp() override {
     static const ui::FormSpec form{
         .name = "hostile",
         .title = "hostile",
@@ -118,11 +114,13 @@ class HostilePicture : public ::testing::Test {
                                      .left = 10, .top = 10, .width = 320, .height = 288,
                                      .text = {}}}};
     window_ = ui::LoadWindow(form, [](ui::Window&) {}, nullptr, false);
-  }
-
-  void SetUp() override {
     ASSERT_NE(window_, nullptr);
     ASSERT_TRUE(dir_.isValid());
+  }
+
+  void TearDown() override {
+    if (window_ != nullptr) window_->Destroy();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
 
   QString Path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
@@ -150,7 +148,7 @@ class HostilePicture : public ::testing::Test {
     ASSERT_FALSE(BoxEmpty());
   }
 
-  static inline ui::Window* window_ = nullptr;
+  ui::Window* window_ = nullptr;
   QTemporaryDir dir_;
 };
 
@@ -241,3 +239,12 @@ TEST_F(HostilePicture, FileOverTheSizeLimitIsNotRead) {
 
 }  // namespace
 }  // namespace zoq
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  // Listing the tests (CTest's discovery at build time) needs no display.
+  if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  zoq::ui::Application application(argc, argv);
+  return RUN_ALL_TESTS();
+}

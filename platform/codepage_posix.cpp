@@ -3,9 +3,10 @@
 // output size 0 asks for the size, a length of -1 means "up to and including
 // the zero terminator", and 0 comes back on bad arguments or a short buffer.
 //
-// Code page 936 goes through two tables made once from iconv's CP936 table.
-// iconv itself is not used for the text: it stops at the first unmappable or
-// ill-formed character, where Windows substitutes and carries on.
+// Code page 936 goes through two tables made once from iconv's CP936 table
+// and what Windows has beyond it (cp936_windows.inc). iconv itself is not
+// used for the text: it stops at the first unmappable or ill-formed
+// character, where Windows substitutes and carries on.
 
 #include "platform/win32.h"
 
@@ -50,6 +51,14 @@ struct GbkTables {
   // (lead - 0x81) << 8 | trail -> code point, 0 when the pair is none.
   std::array<char16_t, 126 * 256> pair{};
 };
+
+struct Cp936Run {
+  std::uint16_t bytes, unicode, count;
+};
+struct Cp936BestFit {
+  std::uint16_t unicode, bytes;
+};
+#include "platform/cp936_windows.inc"
 
 // Converts `in` with `cd` in one go; the number of output bytes, or -1 when
 // iconv refuses the input.
@@ -107,6 +116,24 @@ std::unique_ptr<GbkTables> BuildGbkTables() {
       }
     }
     iconv_close(fromGbk);
+  }
+
+  // Windows maps the private use area (0xFF and the user-defined rows) both
+  // ways, and writes a close character for some that the code page lacks.
+  for (const Cp936Run& run : kCp936PrivateRuns) {
+    for (std::uint16_t i = 0; i < run.count; ++i) {
+      const std::uint16_t bytes = static_cast<std::uint16_t>(run.bytes + i);
+      const char16_t c = static_cast<char16_t>(run.unicode + i);
+      tables->encode[c] = bytes;
+      if (bytes < 0x100) {
+        tables->single[bytes - 0x80] = c;
+      } else {
+        tables->pair[((bytes >> 8) - 0x81) << 8 | (bytes & 0xFF)] = c;
+      }
+    }
+  }
+  for (const Cp936BestFit& fit : kCp936BestFit) {
+    if (tables->encode[fit.unicode] == 0) tables->encode[fit.unicode] = fit.bytes;
   }
   return tables;
 }

@@ -110,6 +110,20 @@ TEST(CodePage936, BytesThatAreNoCharacterReadAsQuestionMarks) {
   EXPECT_EQ(ToWide(CP_ACP, std::string("\xD6\0", 2)), Wide(u"?\0", 2));
 }
 
+// The code page reaches beyond GBK: the private use area both ways (0xFF and
+// the user-defined rows), and for some characters it lacks a close one in
+// place of "?" (best fit), which counts as no default character.
+TEST(CodePage936, PrivateUseAreaAndBestFit) {
+  EXPECT_EQ(ToWide(CP_ACP, "\xFF"), u"\uF8F5");
+  EXPECT_EQ(ToWide(CP_ACP, "\xAA\xA1\xFE\xFE\xA1\x40"), u"\uE000\uE4C5\uE4C6");
+  EXPECT_EQ(FromWide(CP_ACP, u"\uE000\uF8F5"), "\xAA\xA1\xFF");
+  BOOL used = TRUE;
+  // Yen, capital A with grave, superscript two: full-width yen, small a with
+  // grave, the digit.
+  EXPECT_EQ(FromWide(CP_ACP, u"\u00A5\u00C0\u00B2", nullptr, &used), "\xA3\xA4\xA8\xA4" "2");
+  EXPECT_EQ(used, FALSE);
+}
+
 // Every character of the code page's table comes back as the bytes it came
 // from: decoding and encoding use tables that agree.
 TEST(CodePage936, DoubleByteCharactersSurviveTheRoundTrip) {

@@ -68,6 +68,27 @@ TEST(HostileServer, EndlessBodyTimesOutAndIsDropped) {
   EXPECT_LT(PeakRssKiB() - before, 4 * sentWhenDropped / 1024 + 64 * 1024);
 }
 
+// Header lines that never end: the HTTP layer refuses a header block beyond
+// a few hundred kilobytes, or else the time-out ends it; either way nothing
+// arrives, and the block being collected is dropped with the transfer.
+TEST(HostileServer, EndlessHeaderLinesGiveNothingAndAreDropped) {
+  std::atomic<long> sent{0};
+  RawServer server([&](Connection& c) {
+    if (!c.Send("HTTP/1.1 200 OK\r\n")) return;
+    std::string lines;
+    for (int i = 0; i < 1000; ++i) lines += "X-Filler-" + std::to_string(i) + ": abcdefgh\r\n";
+    while (c.Send(lines) && c.Pause(5ms)) sent += static_cast<long>(lines.size());
+  });
+  const long before = PeakRssKiB();
+  Text headers = "stale";
+  const Bytes body = PageFetch(server.Url(), {}, {}, {}, {}, {}, {}, kShortTimeout, &headers);
+  EXPECT_TRUE(body.empty());
+  EXPECT_TRUE(headers.empty());
+  EXPECT_TRUE(server.WaitForClientGone(10s));
+  EXPECT_GT(sent.load(), 0);
+  EXPECT_LT(PeakRssKiB() - before, 4 * sent.load() / 1024 + 64 * 1024);
+}
+
 // A reply that is not HTTP at all gives the failure result: an empty body.
 TEST(HostileServer, GarbageStatusLineGivesEmptyBody) {
   RawServer server([](Connection& c) {

@@ -7,8 +7,10 @@
 #include <chrono>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "fetch/fetch.h"
+#include "fetch/test_waiter.h"
 #include "tests/hostile/raw_server.h"
 
 namespace zoq {
@@ -51,6 +53,29 @@ TEST(HostileServer, DripFeedTimesOutEmpty) {
   EXPECT_EQ(server.Requests(), 1);
   // The abandoned transfer is dropped, not left trickling in the background.
   EXPECT_TRUE(server.WaitForClientGone(10s));
+}
+
+// The time-out is quiet time on the waiting side: while window messages
+// keep arriving, a drip slower than the time-out still completes.
+TEST(HostileServer, DripFeedCompletesWhileMessagesKeepArriving) {
+  RawServer server([](Connection& c) {
+    if (!c.Send("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n")) return;
+    for (char byte : std::string("abc"))
+      if (!c.Pause(800ms) || !c.Send(std::string(1, byte))) return;
+  });
+  test::TestWaiter waiter;
+  std::atomic<bool> done{false};
+  std::thread messages([&] {
+    while (!done) {
+      std::this_thread::sleep_for(200ms);
+      waiter.Post();
+    }
+  });
+  const Bytes body = PageFetch(server.Url(), {}, {}, {}, {}, {}, {}, kShortTimeout);
+  done = true;
+  messages.join();
+  EXPECT_EQ(body, AsBytes("abc"));
+  EXPECT_GT(waiter.Waits(), 3);
 }
 
 // A body that never ends: the time-out decides, and the abandoned worker

@@ -76,12 +76,12 @@ QFont DefaultFont() {
   return font;
 }
 
-QFont MakeFont(const Font& spec) {
-  if (spec.face.empty()) return DefaultFont();
+QFont MakeFont(const Font& desc) {
+  if (desc.face.empty()) return DefaultFont();
   QFont font;
-  font.setFamilies(FaceFamilies(ToQString(spec.face)));
-  font.setPixelSize(spec.height > 0 ? spec.height : 12);
-  const int weight = spec.weight <= 0 ? 400 : std::min(spec.weight, 1000);
+  font.setFamilies(FaceFamilies(ToQString(desc.face)));
+  font.setPixelSize(desc.height > 0 ? desc.height : 12);
+  const int weight = desc.weight <= 0 ? 400 : std::min(desc.weight, 1000);
   font.setWeight(static_cast<QFont::Weight>(weight));
   // Every property counts as set, so nothing leaks in from the container.
   font.setResolveMask(QFont::AllPropertiesResolved);

@@ -35,7 +35,7 @@ using detail::ToQString;
 // One control of a window: its layout entry, its widget (none for timers
 // and common dialogs) and the properties kept outside the widget.
 struct Control {
-  ControlSpec spec;
+  ControlSpec desc;
   QWidget* widget = nullptr;
   QTimer* timer = nullptr;
   Colour textColour = kDefaultColour;
@@ -239,66 +239,66 @@ class FormWindow final : public QWidget, public Window {
 
 void FormWindow::BuildControls() {
   controls_.reserve(form_.controls.size());
-  for (const ControlSpec& spec : form_.controls) {
+  for (const ControlSpec& desc : form_.controls) {
     Control& c = controls_.emplace_back();
-    c.spec = spec;
-    c.textColour = spec.textColour;
-    c.backColour = spec.backColour;
-    c.text = spec.text;
-    byName_.emplace(spec.name, controls_.size() - 1);  // the first of a name wins
+    c.desc = desc;
+    c.textColour = desc.textColour;
+    c.backColour = desc.backColour;
+    c.text = desc.text;
+    byName_.emplace(desc.name, controls_.size() - 1);  // the first of a name wins
   }
   for (Control& c : controls_) c.widget = CreateWidget(c);
   // Containers may come anywhere in the list, so children move in afterwards.
   for (Control& c : controls_) {
-    if (!c.widget || c.spec.container.empty()) continue;
-    const Control* container = Find(c.spec.container);
+    if (!c.widget || c.desc.container.empty()) continue;
+    const Control* container = Find(c.desc.container);
     if (container && container->widget && container->widget != c.widget) {
       c.widget->setParent(container->widget);
     }
   }
   for (Control& c : controls_) {
     if (!c.widget) continue;
-    c.widget->setGeometry(c.spec.left, c.spec.top, std::max(0, c.spec.width),
-                          std::max(0, c.spec.height));
-    c.widget->setVisible(c.spec.visible);
+    c.widget->setGeometry(c.desc.left, c.desc.top, std::max(0, c.desc.width),
+                          std::max(0, c.desc.height));
+    c.widget->setVisible(c.desc.visible);
     c.widget->raise();  // list order is stacking order among siblings
   }
 }
 
 QWidget* FormWindow::CreateWidget(Control& c) {
-  const ControlSpec& spec = c.spec;
+  const ControlSpec& desc = c.desc;
   QWidget* widget = nullptr;
-  switch (spec.kind) {
+  switch (desc.kind) {
     case Kind::GroupBox: {
-      auto* box = new QGroupBox(ToQString(spec.text), this);
+      auto* box = new QGroupBox(ToQString(desc.text), this);
       widget = box;
       break;
     }
     case Kind::PictureBox: {
       auto* box = new detail::PictureBox(this);
-      if (spec.picture) {
-        QFile resource(QString::fromUtf8(spec.picture));
+      if (desc.picture) {
+        QFile resource(QString::fromUtf8(desc.picture));
         if (resource.open(QIODevice::ReadOnly)) box->SetEncoded(resource.readAll());
       }
       widget = box;
       break;
     }
     case Kind::EditBox: {
-      if (spec.multiLine) {
+      if (desc.multiLine) {
         auto* edit = new QPlainTextEdit(this);
-        edit->setFrameShape(spec.border ? QFrame::StyledPanel : QFrame::NoFrame);
-        edit->setReadOnly(spec.readOnly);
+        edit->setFrameShape(desc.border ? QFrame::StyledPanel : QFrame::NoFrame);
+        edit->setReadOnly(desc.readOnly);
         widget = edit;
       } else {
         auto* edit = new QLineEdit(this);
-        edit->setFrame(spec.border);
-        edit->setReadOnly(spec.readOnly);
-        edit->setAlignment(HorizontalAlignment(spec.align) | Qt::AlignVCenter);
+        edit->setFrame(desc.border);
+        edit->setReadOnly(desc.readOnly);
+        edit->setAlignment(HorizontalAlignment(desc.align) | Qt::AlignVCenter);
         widget = edit;
       }
-      widget->setAccessibleName(ToQString(spec.accessibleName.empty() ? spec.name
-                                                                        : spec.accessibleName));
-      if (!spec.visible) {
+      widget->setAccessibleName(ToQString(desc.accessibleName.empty() ? desc.name
+                                                                        : desc.accessibleName));
+      if (!desc.visible) {
         c.widgetStale = !c.text.empty();
         widget->installEventFilter(this);  // hands the content over if ever shown
       }
@@ -308,14 +308,14 @@ QWidget* FormWindow::CreateWidget(Control& c) {
       auto* label = new detail::FramedLabel(this);
       label->setTextFormat(Qt::PlainText);
       label->setWordWrap(true);
-      label->setAlignment(HorizontalAlignment(spec.align) | Qt::AlignTop);
-      label->setText(ToQString(spec.text));
-      label->SetBorder(spec.border);
+      label->setAlignment(HorizontalAlignment(desc.align) | Qt::AlignTop);
+      label->setText(ToQString(desc.text));
+      label->SetBorder(desc.border);
       widget = label;
       break;
     }
     case Kind::Button: {
-      auto* button = new QPushButton(ToQString(spec.text), this);
+      auto* button = new QPushButton(ToQString(desc.text), this);
       connect(button, &QPushButton::clicked, this, [&c] { RunHandler(c.click); });
       widget = button;
       break;
@@ -325,12 +325,12 @@ QWidget* FormWindow::CreateWidget(Control& c) {
       button->setAutoRaise(true);
       button->setToolButtonStyle(Qt::ToolButtonIconOnly);
       button->setFocusPolicy(Qt::NoFocus);
-      const QImage image = LoadResourceImage(spec.picture);
+      const QImage image = LoadResourceImage(desc.picture);
       if (!image.isNull()) {
         // The picture sits in the button's top-left corner, scaled down
         // when it does not fit: a button hanging over its container's
         // edge still shows it whole.
-        const QSize inner(std::max(1, spec.width - 4), std::max(1, spec.height - 4));
+        const QSize inner(std::max(1, desc.width - 4), std::max(1, desc.height - 4));
         const QSize fitted = detail::FittedSize(image.size(), inner);
         QImage canvas(inner, QImage::Format_ARGB32_Premultiplied);
         canvas.fill(Qt::transparent);
@@ -341,8 +341,8 @@ QWidget* FormWindow::CreateWidget(Control& c) {
         button->setIcon(QIcon(QPixmap::fromImage(canvas)));
         button->setIconSize(inner);
       }
-      button->setAccessibleName(ToQString(spec.accessibleName.empty() ? spec.name
-                                                                        : spec.accessibleName));
+      button->setAccessibleName(ToQString(desc.accessibleName.empty() ? desc.name
+                                                                        : desc.accessibleName));
       connect(button, &QToolButton::clicked, this, [&c] { RunHandler(c.click); });
       widget = button;
       break;
@@ -355,8 +355,8 @@ QWidget* FormWindow::CreateWidget(Control& c) {
     }
     case Kind::ColourPicker: {
       auto* picker = new detail::ColourPicker(this);
-      picker->setAccessibleName(ToQString(spec.accessibleName.empty() ? spec.name
-                                                                        : spec.accessibleName));
+      picker->setAccessibleName(ToQString(desc.accessibleName.empty() ? desc.name
+                                                                        : desc.accessibleName));
       widget = picker;
       break;
     }
@@ -364,10 +364,10 @@ QWidget* FormWindow::CreateWidget(Control& c) {
       return nullptr;
   }
   c.widget = widget;
-  widget->setObjectName(ToQString(spec.name));
-  widget->setFont(detail::MakeFont(spec.font));
+  widget->setObjectName(ToQString(desc.name));
+  widget->setFont(detail::MakeFont(desc.font));
   ApplyColours(c);
-  if (spec.kind == Kind::EditBox && spec.visible) PushEditText(c);
+  if (desc.kind == Kind::EditBox && desc.visible) PushEditText(c);
   return widget;
 }
 
@@ -380,7 +380,7 @@ void FormWindow::ApplyColours(Control& c) {
   const QColor text = ToQColor(c.textColour);
   const QColor back = ToQColor(c.backColour);
   bool fill = false;
-  switch (c.spec.kind) {
+  switch (c.desc.kind) {
     case Kind::GroupBox:
     case Kind::Label:
       if (text.isValid()) palette.setColor(QPalette::WindowText, text);
@@ -423,7 +423,7 @@ void FormWindow::ApplyColours(Control& c) {
 Text FormWindow::ControlText(const Text& name) const {
   const Control* c = Find(name);
   if (!c) return {};
-  if (c->spec.kind != Kind::EditBox || c->widgetStale || !c->widget) return c->text;
+  if (c->desc.kind != Kind::EditBox || c->widgetStale || !c->widget) return c->text;
   QString now;
   if (auto* line = qobject_cast<QLineEdit*>(c->widget)) {
     now = line->text();
@@ -437,7 +437,7 @@ void FormWindow::SetControlText(const Text& name, const Text& text) {
   Control* c = Find(name);
   if (!c) return;
   c->text = text;
-  switch (c->spec.kind) {
+  switch (c->desc.kind) {
     case Kind::EditBox:
       if (c->widget && c->widget->isVisibleTo(this)) {
         PushEditText(*c);
@@ -525,7 +525,7 @@ void FormWindow::FitFrame() {
 
 bool FormWindow::ShowOpenDialog(const Text& name) {
   Control* c = Find(name);
-  if (!c || c->spec.kind != Kind::CommonDialog) return false;
+  if (!c || c->desc.kind != Kind::CommonDialog) return false;
   std::optional<Text> chosen = detail::RunOpenDialog(isVisible() ? this : nullptr, c->text);
   if (!chosen) return false;
   c->dialogFile = std::move(*chosen);

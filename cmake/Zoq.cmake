@@ -51,6 +51,9 @@ function(zoq_sources out_sources out_tests)
   set(${out_tests} ${tests} PARENT_SCOPE)
 endfunction()
 
+# A hung test case gives up after this many seconds.
+set(ZOQ_TEST_TIMEOUT 300 CACHE STRING "Seconds before a unit test case counts as hung")
+
 # One test binary per folder, each case registered with CTest.
 function(zoq_test_binary name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
@@ -60,5 +63,5 @@ function(zoq_test_binary name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
   zoq_warnings(${name})
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${ZOQ_TEST_TIMEOUT})
 endfunction()

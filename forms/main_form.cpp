@@ -7,6 +7,7 @@
 // sibling lies above an earlier one; 编辑框6 and 编辑框4 belong to the window
 // itself and come after 分组框1 to stay above it.
 #include "forms/forms.h"
+#include "forms/palette.h"
 
 // Each control names only the fields that differ from ControlSpec's
 // defaults; gcc 12 would flag every field left out.
@@ -20,11 +21,8 @@ using ui::ControlSpec;
 using ui::Font;
 using ui::FormSpec;
 using ui::Kind;
+using namespace palette;
 
-constexpr Colour kMagenta = 0x00FF00FF;
-constexpr Colour kCyan = 0x00FFFF00;
-constexpr Colour kBlack = 0x00000000;
-constexpr Colour kWhite = 0x00FFFFFF;
 
 const Font kFrameCaption{"Fixedsys", 29, 700};
 const Font kNoteFont{"楷体_GB2312", 32, 700};

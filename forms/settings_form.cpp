@@ -6,6 +6,7 @@
 // children of the window itself; coming after 分组框1 keeps them above the
 // sheet and everything on it.
 #include "forms/forms.h"
+#include "forms/palette.h"
 
 #include <utility>
 
@@ -21,11 +22,8 @@ using ui::ControlSpec;
 using ui::Font;
 using ui::FormSpec;
 using ui::Kind;
+using namespace palette;
 
-constexpr Colour kMagenta = 0x00FF00FF;
-constexpr Colour kRed = 0x000000FF;
-constexpr Colour kBlack = 0x00000000;
-constexpr Colour kWhite = 0x00FFFFFF;
 
 const Font kSong12{"新宋体", 12, 400};
 const Font kKai21Bold{"楷体_GB2312", 21, 700};

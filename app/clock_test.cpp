@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "app/app_testing.h"
+#include "runtime/ui_test_application.h"
 #include "forms/forms.h"
 #include "platform/win32.h"
 

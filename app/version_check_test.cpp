@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_testing.h"
+#include "runtime/ui_test_application.h"
 #include "app/config.h"
 #include "forms/forms.h"
 #include "platform/win32.h"

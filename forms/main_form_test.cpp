@@ -15,7 +15,8 @@
 #include <set>
 
 #include "forms/forms.h"
-#include "forms/forms_testing.h"
+#include "runtime/ui_test_application.h"
+#include "runtime/ui_testing.h"
 
 namespace zoq::forms {
 namespace {

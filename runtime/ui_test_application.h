@@ -1,5 +1,6 @@
-// For the layout tests: one application for the whole test binary, made
-// before the first test, whichever test files the binary holds.
+// For tests that build windows: one application for the whole test binary,
+// made before the first test, whichever test files the binary holds. Free of
+// Qt headers, so test files compiled with code-page 936 literals can use it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,15 +8,14 @@
 #include <memory>
 
 #include "runtime/ui.h"
-#include "runtime/ui_testing.h"
 
-namespace zoq::forms::testing {
+namespace zoq::ui::testing {
 
 class ApplicationEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     static int argc = 1;
-    static char name[] = "forms_tests";
+    static char name[] = "zoq_tests";
     static char* argv[] = {name, nullptr};
     application_ = std::make_unique<ui::Application>(argc, argv);
   }
@@ -28,4 +28,4 @@ class ApplicationEnvironment : public ::testing::Environment {
 inline ::testing::Environment* const kApplication =
     ::testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
 
-}  // namespace zoq::forms::testing
+}  // namespace zoq::ui::testing

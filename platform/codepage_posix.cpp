@@ -3,19 +3,15 @@
 // output size 0 asks for the size, a length of -1 means "up to and including
 // the zero terminator", and 0 comes back on bad arguments or a short buffer.
 //
-// Code page 936 goes through two tables made once from iconv's CP936 table
-// and what Windows has beyond it (cp936_windows.inc). iconv itself is not
+// Code page 936 goes through two tables made at build time from iconv's CP936
+// table and what Windows has beyond it (cp936_windows.inc). iconv itself is not
 // used for the text: it stops at the first unmappable or ill-formed
 // character, where Windows substitutes and carries on.
 
 #include "platform/win32.h"
 
-#include <iconv.h>
-
-#include <array>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -42,106 +38,18 @@ bool IsLowSurrogate(char32_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 // --- Code page 936 tables ---
 
+// Made at build time (tools/cp936_tables.cpp).
+#include "cp936_tables.inc"
+
 struct GbkTables {
-  // BMP code point -> its bytes: 0 when unmappable, below 0x100 one byte,
-  // otherwise lead << 8 | trail.
-  std::array<std::uint16_t, 0x10000> encode{};
-  // Single bytes 0x80..0xFF -> code point, 0 when the byte is no character.
-  std::array<char16_t, 0x80> single{};
-  // (lead - 0x81) << 8 | trail -> code point, 0 when the pair is none.
-  std::array<char16_t, 126 * 256> pair{};
+  const std::uint16_t* encode;
+  const char16_t* single;
+  const char16_t* pair;
 };
-
-struct Cp936Run {
-  std::uint16_t bytes, unicode, count;
-};
-struct Cp936BestFit {
-  std::uint16_t unicode, bytes;
-};
-#include "platform/cp936_windows.inc"
-
-// Converts `in` with `cd` in one go; the number of output bytes, or -1 when
-// iconv refuses the input.
-int Convert(iconv_t cd, const char* in, std::size_t inLength, char* out, std::size_t outSize) {
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  char* inPtr = const_cast<char*>(in);
-  char* outPtr = out;
-  std::size_t inLeft = inLength;
-  std::size_t outLeft = outSize;
-  if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<std::size_t>(-1) ||
-      inLeft != 0) {
-    return -1;
-  }
-  return static_cast<int>(outSize - outLeft);
-}
-
-// Without the converter (a system without iconv's CP936 module) the tables
-// stay empty: text outside ASCII then turns into "?", it does not fail.
-std::unique_ptr<GbkTables> BuildGbkTables() {
-  auto tables = std::make_unique<GbkTables>();
-  for (char32_t c = 1; c < 0x80; ++c) tables->encode[c] = static_cast<std::uint16_t>(c);
-
-  iconv_t toGbk = iconv_open("CP936", "UTF-16LE");
-  if (toGbk != reinterpret_cast<iconv_t>(-1)) {
-    for (char32_t c = 0x80; c <= 0xFFFF; ++c) {
-      if (IsSurrogate(c)) continue;
-      const char in[2] = {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
-      unsigned char out[8];
-      const int n = Convert(toGbk, in, 2, reinterpret_cast<char*>(out), sizeof out);
-      if (n == 1) {
-        tables->encode[c] = out[0];
-      } else if (n == 2 && out[0] >= 0x81) {
-        tables->encode[c] = static_cast<std::uint16_t>(out[0] << 8 | out[1]);
-      }
-    }
-    iconv_close(toGbk);
-  }
-
-  iconv_t fromGbk = iconv_open("UTF-16LE", "CP936");
-  if (fromGbk != reinterpret_cast<iconv_t>(-1)) {
-    auto decodeOne = [&](const char* in, std::size_t length) -> char16_t {
-      unsigned char out[8];
-      const int n = Convert(fromGbk, in, length, reinterpret_cast<char*>(out), sizeof out);
-      return n == 2 ? static_cast<char16_t>(out[0] | out[1] << 8) : char16_t{0};
-    };
-    for (int b = 0x80; b <= 0xFF; ++b) {
-      const char in[1] = {static_cast<char>(b)};
-      tables->single[b - 0x80] = decodeOne(in, 1);
-    }
-    for (int lead = 0x81; lead <= 0xFE; ++lead) {
-      for (int trail = 0x40; trail <= 0xFE; ++trail) {
-        if (trail == 0x7F) continue;
-        const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-        tables->pair[(lead - 0x81) << 8 | trail] = decodeOne(in, 2);
-      }
-    }
-    iconv_close(fromGbk);
-  }
-
-  // Windows maps the private use area (0xFF and the user-defined rows) both
-  // ways, and writes a close character for some that the code page lacks.
-  for (const Cp936Run& run : kCp936PrivateRuns) {
-    for (std::uint16_t i = 0; i < run.count; ++i) {
-      const std::uint16_t bytes = static_cast<std::uint16_t>(run.bytes + i);
-      const char16_t c = static_cast<char16_t>(run.unicode + i);
-      tables->encode[c] = bytes;
-      if (bytes < 0x100) {
-        tables->single[bytes - 0x80] = c;
-      } else {
-        tables->pair[((bytes >> 8) - 0x81) << 8 | (bytes & 0xFF)] = c;
-      }
-    }
-  }
-  for (const Cp936BestFit& fit : kCp936BestFit) {
-    if (tables->encode[fit.unicode] == 0) tables->encode[fit.unicode] = fit.bytes;
-  }
-  return tables;
-}
 
 const GbkTables& Gbk() {
-  // Built on first use; the initialisation of a local static is thread-safe.
-  static const std::unique_ptr<GbkTables> tables = BuildGbkTables();
-  return *tables;
+  static constexpr GbkTables tables{kGbkEncode, kGbkSingle, kGbkPair};
+  return tables;
 }
 
 // --- Output with Windows' buffer rules ---

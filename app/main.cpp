@@ -3,6 +3,7 @@
 #include "app/clock.h"
 #include "app/version_check.h"
 #include "forms/forms.h"
+#include "platform/wait.h"
 #include "runtime/core.h"
 #include "runtime/ui.h"
 
@@ -45,6 +46,8 @@ void ExitRoutine() {}
 
 int main(int argc, char** argv) {
   ui::Application application(argc, argv);
+  // The start-up check fetches a page: the HTTP library loads meanwhile.
+  platform::PrepareHttp();
   rt::RegisterExitRoutine(ExitRoutine);
   ui::CreateStartupWindow(forms::MainForm(), BindMainWindow);
   return ui::RunMessageLoop();

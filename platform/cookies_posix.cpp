@@ -6,8 +6,6 @@
 // replaces it, an expiry in the past deletes it. Sizes are capped so that a
 // hostile server cannot grow the store without bound.
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -16,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/curl_posix.h"
 #include "platform/internal_posix.h"
 
 namespace zoq::platform::detail {
@@ -73,23 +72,25 @@ bool HasControl(std::string_view s) {
 }
 
 std::optional<UrlParts> SplitUrl(std::string_view url) {
-  CURLU* u = curl_url();
+  const CurlApi* curl = Curl();
+  if (curl == nullptr) return std::nullopt;
+  CURLU* u = curl->url();
   if (u == nullptr) return std::nullopt;
   std::optional<UrlParts> parts;
   char* scheme = nullptr;
   char* host = nullptr;
   char* path = nullptr;
-  if (curl_url_set(u, CURLUPART_URL, std::string(url).c_str(), 0) == CURLUE_OK &&
-      curl_url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
-      curl_url_get(u, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
-      curl_url_get(u, CURLUPART_PATH, &path, 0) == CURLUE_OK) {
+  if (curl->url_set(u, CURLUPART_URL, std::string(url).c_str(), 0) == CURLUE_OK &&
+      curl->url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+      curl->url_get(u, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+      curl->url_get(u, CURLUPART_PATH, &path, 0) == CURLUE_OK) {
     std::string s = Lower(scheme);
     if (s == "http" || s == "https") parts = UrlParts{s, Lower(host), path};
   }
-  curl_free(scheme);
-  curl_free(host);
-  curl_free(path);
-  curl_url_cleanup(u);
+  curl->free(scheme);
+  curl->free(host);
+  curl->free(path);
+  curl->url_cleanup(u);
   return parts;
 }
 
@@ -147,7 +148,7 @@ std::optional<Cookie> ParseCookie(const UrlParts& from, std::string_view text) {
     std::string_view value =
         eq == std::string_view::npos ? std::string_view() : Trim(attribute.substr(eq + 1));
     if (key == "expires") {
-      std::time_t t = curl_getdate(std::string(value).c_str(), nullptr);
+      std::time_t t = Curl()->getdate(std::string(value).c_str(), nullptr);
       if (t != -1) c.expires = t;
     } else if (key == "max-age") {
       char* end = nullptr;

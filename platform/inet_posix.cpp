@@ -12,8 +12,6 @@
 // that the method rules, the Host line, the credentials and the cookies are
 // decided for each hop.
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -24,6 +22,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/curl_posix.h"
 #include "platform/internal_posix.h"
 
 using namespace zoq::platform::detail;
@@ -90,16 +89,6 @@ bool IsTokenChar(char c) {
   unsigned char u = static_cast<unsigned char>(c);
   return u > 0x20 && u != 0x7F;
 }
-
-void EnsureCurl() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-// At start-up, on the main thread: set up lazily on the first fetch's worker,
-// the TLS library left that thread per-thread state which its exit frees
-// only after the fetch has returned, so a program ending right then leaked it.
-[[maybe_unused]] const bool curlReadyAtStart = (EnsureCurl(), true);
 
 DWORD ErrorOf(CURLcode code) {
   switch (code) {
@@ -215,21 +204,21 @@ std::string RequestTarget(std::string_view object) {
 // A redirect's Location, resolved against the address that answered with
 // it, taken apart; nullopt unless it leads to http or https.
 std::optional<Target> ResolveLocation(const Target& base, const std::string& location) {
-  CURLU* u = curl_url();
+  CURLU* u = Curl()->url();
   if (u == nullptr) return std::nullopt;
   std::optional<Target> t;
   char *scheme = nullptr, *host = nullptr, *port = nullptr, *path = nullptr, *query = nullptr;
   constexpr unsigned kFlags = CURLU_PATH_AS_IS | CURLU_ALLOW_SPACE;
   // Should the path be beyond curl, only relative paths lose their base.
-  bool based = curl_url_set(u, CURLUPART_URL, base.Url().c_str(), kFlags) == CURLUE_OK ||
-               curl_url_set(u, CURLUPART_URL, (base.Origin() + "/").c_str(), kFlags) == CURLUE_OK;
+  bool based = Curl()->url_set(u, CURLUPART_URL, base.Url().c_str(), kFlags) == CURLUE_OK ||
+               Curl()->url_set(u, CURLUPART_URL, (base.Origin() + "/").c_str(), kFlags) == CURLUE_OK;
   if (based &&
-      curl_url_set(u, CURLUPART_URL, location.c_str(), kFlags) == CURLUE_OK &&
-      curl_url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
-      curl_url_get(u, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
-      curl_url_get(u, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK &&
-      curl_url_get(u, CURLUPART_PATH, &path, 0) == CURLUE_OK) {
-    curl_url_get(u, CURLUPART_QUERY, &query, 0);
+      Curl()->url_set(u, CURLUPART_URL, location.c_str(), kFlags) == CURLUE_OK &&
+      Curl()->url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+      Curl()->url_get(u, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+      Curl()->url_get(u, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK &&
+      Curl()->url_get(u, CURLUPART_PATH, &path, 0) == CURLUE_OK) {
+    Curl()->url_get(u, CURLUPART_QUERY, &query, 0);
     std::string s = Lower(scheme);
     std::string h = host;
     if (h.size() > 2 && h.front() == '[') h = h.substr(1, h.size() - 2);
@@ -239,23 +228,23 @@ std::optional<Target> ResolveLocation(const Target& base, const std::string& loc
                                (query != nullptr ? "?" + std::string(query) : ""))};
     }
   }
-  for (char* p : {scheme, host, port, path, query}) curl_free(p);
-  curl_url_cleanup(u);
+  for (char* p : {scheme, host, port, path, query}) Curl()->free(p);
+  Curl()->url_cleanup(u);
   return t;
 }
 
 class Request : public Object {
  public:
-  Request() : Object(Kind::kRequest), multi_(curl_multi_init()) {}
+  Request() : Object(Kind::kRequest), multi_(Curl()->multi_init()) {}
   ~Request() override {
     EndHop();
-    if (multi_ != nullptr) curl_multi_cleanup(multi_);
+    if (multi_ != nullptr) Curl()->multi_cleanup(multi_);
   }
 
   // From any thread: makes the call in progress, and every later one, fail.
   void Cancel() override {
     closed_ = true;
-    if (multi_ != nullptr) curl_multi_wakeup(multi_);
+    if (multi_ != nullptr) Curl()->multi_wakeup(multi_);
   }
 
   std::shared_ptr<const Connection> connection;
@@ -490,7 +479,7 @@ curl_slist* Request::BuildHeaders(const Target& target, const std::vector<std::s
 
   curl_slist* list = nullptr;
   auto append = [&](const std::string& line) {
-    if (curl_slist* grown = curl_slist_append(list, line.c_str())) list = grown;
+    if (curl_slist* grown = Curl()->slist_append(list, line.c_str())) list = grown;
   };
   for (std::string& line : lines) {
     // "Name:" alone would make curl drop the line; "Name;" sends it empty.
@@ -505,7 +494,7 @@ curl_slist* Request::BuildHeaders(const Target& target, const std::vector<std::s
 bool Request::StartHop(const Target& target, const std::string& method, const std::string& body,
                        const std::vector<std::string>& blockLines) {
   EndHop();
-  easy_ = curl_easy_init();
+  easy_ = Curl()->easy_init();
   if (easy_ == nullptr) return false;
   hopUrl_ = target.Url();
   sendBody_ = body;
@@ -523,23 +512,23 @@ bool Request::StartHop(const Target& target, const std::string& method, const st
   headerList_ = BuildHeaders(target, blockLines, sendBody_, !proxy.empty());
   std::string requestTarget = absoluteForm ? target.Url() : target.path;
 
-  curl_easy_setopt(easy_, CURLOPT_URL, (target.Origin() + "/").c_str());
-  curl_easy_setopt(easy_, CURLOPT_REQUEST_TARGET, requestTarget.c_str());
-  curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
+  Curl()->easy_setopt(easy_, CURLOPT_URL, (target.Origin() + "/").c_str());
+  Curl()->easy_setopt(easy_, CURLOPT_REQUEST_TARGET, requestTarget.c_str());
+  Curl()->easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+  Curl()->easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
   // An empty proxy also keeps curl from taking one from the environment.
-  curl_easy_setopt(easy_, CURLOPT_PROXY, proxy.c_str());
-  curl_easy_setopt(easy_, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-  curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION,
+  Curl()->easy_setopt(easy_, CURLOPT_PROXY, proxy.c_str());
+  Curl()->easy_setopt(easy_, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+  Curl()->easy_setopt(easy_, CURLOPT_HTTP_VERSION,
                    http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
-  curl_easy_setopt(easy_, CURLOPT_HTTP_CONTENT_DECODING, 0L);
-  curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-  curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
-  curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headerList_);
-  curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &Request::OnHeader);
-  curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
-  curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &Request::OnBody);
-  curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
+  Curl()->easy_setopt(easy_, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+  Curl()->easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+  Curl()->easy_setopt(easy_, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
+  Curl()->easy_setopt(easy_, CURLOPT_HTTPHEADER, headerList_);
+  Curl()->easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &Request::OnHeader);
+  Curl()->easy_setopt(easy_, CURLOPT_HEADERDATA, this);
+  Curl()->easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &Request::OnBody);
+  Curl()->easy_setopt(easy_, CURLOPT_WRITEDATA, this);
 
   // Credentials belong to the server of the connection; a redirect
   // elsewhere does not get them. They answer a challenge, never go
@@ -547,24 +536,24 @@ bool Request::StartHop(const Target& target, const std::string& method, const st
   hopHasCredentials_ = connection->user.has_value() && target.scheme == "http" &&
                        target.host == connection->host && target.port == connection->port;
   if (hopHasCredentials_) {
-    curl_easy_setopt(easy_, CURLOPT_USERNAME, connection->user->c_str());
-    curl_easy_setopt(easy_, CURLOPT_PASSWORD,
+    Curl()->easy_setopt(easy_, CURLOPT_USERNAME, connection->user->c_str());
+    Curl()->easy_setopt(easy_, CURLOPT_PASSWORD,
                      connection->password ? connection->password->c_str() : "");
-    curl_easy_setopt(easy_, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
+    Curl()->easy_setopt(easy_, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
   }
 
   bool isHead = Lower(method) == "head";
   if (!sendBody_.empty()) {
-    curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, sendBody_.data());
-    curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(sendBody_.size()));
-    if (method != "POST") curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
+    Curl()->easy_setopt(easy_, CURLOPT_POSTFIELDS, sendBody_.data());
+    Curl()->easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(sendBody_.size()));
+    if (method != "POST") Curl()->easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
   } else {
-    curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
-    if (isHead) curl_easy_setopt(easy_, CURLOPT_NOBODY, 1L);
+    Curl()->easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
+    if (isHead) Curl()->easy_setopt(easy_, CURLOPT_NOBODY, 1L);
     if (method != "GET" && method != "HEAD")
-      curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
+      Curl()->easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
   }
-  if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) {
+  if (Curl()->multi_add_handle(multi_, easy_) != CURLM_OK) {
     EndHop();
     return false;
   }
@@ -573,11 +562,11 @@ bool Request::StartHop(const Target& target, const std::string& method, const st
 
 void Request::EndHop() {
   if (easy_ != nullptr) {
-    curl_multi_remove_handle(multi_, easy_);
-    curl_easy_cleanup(easy_);
+    Curl()->multi_remove_handle(multi_, easy_);
+    Curl()->easy_cleanup(easy_);
     easy_ = nullptr;
   }
-  curl_slist_free_all(headerList_);
+  Curl()->slist_free_all(headerList_);
   headerList_ = nullptr;
 }
 
@@ -622,12 +611,12 @@ bool Request::Pump(const std::function<bool()>& done) {
   for (;;) {
     if (closed_) return false;
     int running = 0;
-    if (curl_multi_perform(multi_, &running) != CURLM_OK) {
+    if (Curl()->multi_perform(multi_, &running) != CURLM_OK) {
       transferDone_ = true;
       result_ = CURLE_OUT_OF_MEMORY;
     }
     int queued = 0;
-    while (CURLMsg* m = curl_multi_info_read(multi_, &queued)) {
+    while (CURLMsg* m = Curl()->multi_info_read(multi_, &queued)) {
       if (m->msg == CURLMSG_DONE && m->easy_handle == easy_) {
         transferDone_ = true;
         result_ = m->data.result;
@@ -635,7 +624,7 @@ bool Request::Pump(const std::function<bool()>& done) {
     }
     if (closed_) return false;
     if (done() || transferDone_) return true;
-    curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
+    Curl()->multi_poll(multi_, nullptr, 0, 1000, nullptr);
   }
 }
 
@@ -787,7 +776,11 @@ std::unordered_map<std::string, std::string> ParseProxyList(std::string_view lis
 }  // namespace
 
 HINTERNET InternetOpenA(LPCSTR agent, DWORD accessType, LPCSTR proxy, LPCSTR, DWORD) {
-  EnsureCurl();
+  // Every other call works on a handle opened here: past this, Curl() is set.
+  if (Curl() == nullptr) {
+    SetLastError(ERROR_INTERNET_INTERNAL_ERROR);
+    return nullptr;
+  }
   auto root = std::make_shared<Root>();
   if (agent != nullptr) root->agent = agent;
   if (accessType == INTERNET_OPEN_TYPE_PROXY) {
@@ -887,7 +880,6 @@ BOOL HttpQueryInfoA(HINTERNET request, DWORD infoLevel, LPVOID buffer, LPDWORD b
 BOOL InternetCloseHandle(HINTERNET internet) { return CloseTree(internet); }
 
 BOOL InternetSetCookieA(LPCSTR url, LPCSTR cookieName, LPCSTR cookieData) {
-  EnsureCurl();
   if (url == nullptr || cookieData == nullptr) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

@@ -1,5 +1,6 @@
-// The hook through which a window system lets MsgWaitForMultipleObjects see
-// its events on platforms where the wait is not built into the OS.
+// What the layers above plug into the platform layer: the hook through which
+// a window system lets MsgWaitForMultipleObjects see its events where the
+// wait is not built into the OS, and a head start for the HTTP calls.
 #pragma once
 
 namespace zoq::platform {
@@ -19,5 +20,9 @@ class MessageWaiter {
 // nullptr (the default): no window system; only the handle or the time-out
 // ends a wait.
 void SetMessageWaiter(MessageWaiter* waiter);
+
+// Starts readying the HTTP calls in the background, for a program that will
+// soon make them; they ready themselves on first use anyway. Returns at once.
+void PrepareHttp();
 
 }  // namespace zoq::platform

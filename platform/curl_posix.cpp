@@ -1,0 +1,85 @@
+#include "platform/curl_posix.h"
+
+#include <dlfcn.h>
+
+#include <atomic>
+#include <future>
+#include <mutex>
+
+#include "platform/wait.h"
+
+namespace zoq::platform {
+namespace detail {
+namespace {
+
+template <typename Fn>
+bool Bind(void* library, const char* name, Fn& fn) {
+  fn = reinterpret_cast<Fn>(dlsym(library, name));
+  return fn != nullptr;
+}
+
+const CurlApi* Open() {
+  static CurlApi api;
+  void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+  if (!library) return nullptr;
+  // Never closed: the TLS library's state lives as long as the process.
+  bool ok = Bind(library, "curl_easy_init", api.easy_init) &&
+            Bind(library, "curl_easy_cleanup", api.easy_cleanup) &&
+            Bind(library, "curl_easy_setopt", api.easy_setopt) &&
+            Bind(library, "curl_multi_init", api.multi_init) &&
+            Bind(library, "curl_multi_cleanup", api.multi_cleanup) &&
+            Bind(library, "curl_multi_add_handle", api.multi_add_handle) &&
+            Bind(library, "curl_multi_remove_handle", api.multi_remove_handle) &&
+            Bind(library, "curl_multi_perform", api.multi_perform) &&
+            Bind(library, "curl_multi_poll", api.multi_poll) &&
+            Bind(library, "curl_multi_wakeup", api.multi_wakeup) &&
+            Bind(library, "curl_multi_info_read", api.multi_info_read) &&
+            Bind(library, "curl_slist_append", api.slist_append) &&
+            Bind(library, "curl_slist_free_all", api.slist_free_all) &&
+            Bind(library, "curl_url", api.url) &&
+            Bind(library, "curl_url_cleanup", api.url_cleanup) &&
+            Bind(library, "curl_url_get", api.url_get) &&
+            Bind(library, "curl_url_set", api.url_set) &&
+            Bind(library, "curl_free", api.free) && Bind(library, "curl_getdate", api.getdate);
+  decltype(&::curl_global_init) globalInit = nullptr;
+  ok = ok && Bind(library, "curl_global_init", globalInit);
+  if (!ok || globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) return nullptr;
+  return &api;
+}
+
+struct Loader {
+  std::mutex lock;
+  // The load runs on a thread of its own even when a fetch asks for it:
+  // the TLS library leaves per-thread state behind on the thread that
+  // initialises it, freed only when that thread ends, and this one ends
+  // before anyone uses the library. A static: its end waits for the thread.
+  std::shared_future<const CurlApi*> loaded;
+  std::atomic<const CurlApi*> ready{nullptr};
+
+  std::shared_future<const CurlApi*> Start() {
+    std::lock_guard guard(lock);
+    if (!loaded.valid()) loaded = std::async(std::launch::async, Open).share();
+    return loaded;
+  }
+};
+
+Loader& TheLoader() {
+  static Loader loader;
+  return loader;
+}
+
+}  // namespace
+
+const CurlApi* Curl() {
+  Loader& loader = TheLoader();
+  if (const CurlApi* api = loader.ready.load(std::memory_order_acquire)) return api;
+  const CurlApi* api = loader.Start().get();
+  if (api) loader.ready.store(api, std::memory_order_release);
+  return api;
+}
+
+}  // namespace detail
+
+void PrepareHttp() { detail::TheLoader().Start(); }
+
+}  // namespace zoq::platform

@@ -204,21 +204,22 @@ std::string RequestTarget(std::string_view object) {
 // A redirect's Location, resolved against the address that answered with
 // it, taken apart; nullopt unless it leads to http or https.
 std::optional<Target> ResolveLocation(const Target& base, const std::string& location) {
-  CURLU* u = Curl()->url();
+  const CurlApi& curl = *Curl();  // loaded: a request is open
+  CURLU* u = curl.url();
   if (u == nullptr) return std::nullopt;
   std::optional<Target> t;
   char *scheme = nullptr, *host = nullptr, *port = nullptr, *path = nullptr, *query = nullptr;
   constexpr unsigned kFlags = CURLU_PATH_AS_IS | CURLU_ALLOW_SPACE;
   // Should the path be beyond curl, only relative paths lose their base.
-  bool based = Curl()->url_set(u, CURLUPART_URL, base.Url().c_str(), kFlags) == CURLUE_OK ||
-               Curl()->url_set(u, CURLUPART_URL, (base.Origin() + "/").c_str(), kFlags) == CURLUE_OK;
+  bool based = curl.url_set(u, CURLUPART_URL, base.Url().c_str(), kFlags) == CURLUE_OK ||
+               curl.url_set(u, CURLUPART_URL, (base.Origin() + "/").c_str(), kFlags) == CURLUE_OK;
   if (based &&
-      Curl()->url_set(u, CURLUPART_URL, location.c_str(), kFlags) == CURLUE_OK &&
-      Curl()->url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
-      Curl()->url_get(u, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
-      Curl()->url_get(u, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK &&
-      Curl()->url_get(u, CURLUPART_PATH, &path, 0) == CURLUE_OK) {
-    Curl()->url_get(u, CURLUPART_QUERY, &query, 0);
+      curl.url_set(u, CURLUPART_URL, location.c_str(), kFlags) == CURLUE_OK &&
+      curl.url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+      curl.url_get(u, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+      curl.url_get(u, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK &&
+      curl.url_get(u, CURLUPART_PATH, &path, 0) == CURLUE_OK) {
+    curl.url_get(u, CURLUPART_QUERY, &query, 0);
     std::string s = Lower(scheme);
     std::string h = host;
     if (h.size() > 2 && h.front() == '[') h = h.substr(1, h.size() - 2);
@@ -228,8 +229,8 @@ std::optional<Target> ResolveLocation(const Target& base, const std::string& loc
                                (query != nullptr ? "?" + std::string(query) : ""))};
     }
   }
-  for (char* p : {scheme, host, port, path, query}) Curl()->free(p);
-  Curl()->url_cleanup(u);
+  for (char* p : {scheme, host, port, path, query}) curl.free(p);
+  curl.url_cleanup(u);
   return t;
 }
 
@@ -520,7 +521,7 @@ bool Request::StartHop(const Target& target, const std::string& method, const st
   Curl()->easy_setopt(easy_, CURLOPT_PROXY, proxy.c_str());
   Curl()->easy_setopt(easy_, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   Curl()->easy_setopt(easy_, CURLOPT_HTTP_VERSION,
-                   http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
+                      http10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
   Curl()->easy_setopt(easy_, CURLOPT_HTTP_CONTENT_DECODING, 0L);
   Curl()->easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
   Curl()->easy_setopt(easy_, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
@@ -538,14 +539,15 @@ bool Request::StartHop(const Target& target, const std::string& method, const st
   if (hopHasCredentials_) {
     Curl()->easy_setopt(easy_, CURLOPT_USERNAME, connection->user->c_str());
     Curl()->easy_setopt(easy_, CURLOPT_PASSWORD,
-                     connection->password ? connection->password->c_str() : "");
+                        connection->password ? connection->password->c_str() : "");
     Curl()->easy_setopt(easy_, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
   }
 
   bool isHead = Lower(method) == "head";
   if (!sendBody_.empty()) {
     Curl()->easy_setopt(easy_, CURLOPT_POSTFIELDS, sendBody_.data());
-    Curl()->easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(sendBody_.size()));
+    Curl()->easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE,
+                        static_cast<curl_off_t>(sendBody_.size()));
     if (method != "POST") Curl()->easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
   } else {
     Curl()->easy_setopt(easy_, CURLOPT_HTTPGET, 1L);

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <future>
 #include <mutex>
+#include <system_error>
 
 #include "platform/wait.h"
 
@@ -58,7 +59,12 @@ struct Loader {
 
   std::shared_future<const CurlApi*> Start() {
     std::lock_guard guard(lock);
-    if (!loaded.valid()) loaded = std::async(std::launch::async, Open).share();
+    if (loaded.valid()) return loaded;
+    try {
+      loaded = std::async(std::launch::async, Open).share();
+    } catch (const std::system_error&) {
+      loaded = std::async(std::launch::deferred, Open).share();  // no thread to spare
+    }
     return loaded;
   }
 };

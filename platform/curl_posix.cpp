@@ -53,7 +53,8 @@ struct Loader {
   // The load runs on a thread of its own even when a fetch asks for it:
   // the TLS library leaves per-thread state behind on the thread that
   // initialises it, freed only when that thread ends, and this one ends
-  // before anyone uses the library. A static: its end waits for the thread.
+  // right after the load instead of living on as a fetch worker might.
+  // A static: its end waits for the thread.
   std::shared_future<const CurlApi*> loaded;
   std::atomic<const CurlApi*> ready{nullptr};
 

@@ -168,15 +168,20 @@ void PumpFor(int ms) {
   }
 }
 
+// The main window, its timer writing "ticked" into the clock line.
+ui::Window* MainWindowMarkingTicks() {
+  return ui::LoadWindow(forms::MainForm(), [](ui::Window& w) {
+    w.OnTick("时钟1", [&w] { w.SetControlText("标签3", "ticked"); });
+  }, nullptr, false);
+}
+
 // The real main window: its layout's built-in version, its hidden boxes and
 // its timer, with only the outside world replaced.
 TEST(VersionCheckOnTheMainWindow, MatchKeepsThePageAndStartsTheClockAfterTheMessage) {
   const std::string page =
       "<html>\r\n<title>\xE7\x89\x88\xE6\x9C\xAC</title>\r\n"
       "<h2 class=\"article-title\">1.2</h2>\r\n<p>%E4%B8%AD\t\xE6\x96\x87</p>\n</html>";
-  ui::Window* main = ui::LoadWindow(forms::MainForm(), [](ui::Window& w) {
-    w.OnTick("时钟1", [&w] { w.SetControlText("标签3", "ticked"); });
-  }, nullptr, false);
+  ui::Window* main = MainWindowMarkingTicks();
   ASSERT_NE(main, nullptr);
   const Text blank = main->ControlText("标签3");
 
@@ -210,9 +215,7 @@ TEST(VersionCheckOnTheMainWindow, MatchKeepsThePageAndStartsTheClockAfterTheMess
 }
 
 TEST(VersionCheckOnTheMainWindow, MismatchLeavesTheClockStopped) {
-  ui::Window* main = ui::LoadWindow(forms::MainForm(), [](ui::Window& w) {
-    w.OnTick("时钟1", [&w] { w.SetControlText("标签3", "ticked"); });
-  }, nullptr, false);
+  ui::Window* main = MainWindowMarkingTicks();
   ASSERT_NE(main, nullptr);
   const Text blank = main->ControlText("标签3");
   std::vector<std::string> log;

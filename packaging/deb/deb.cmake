@@ -9,7 +9,9 @@ set(ZOQ_DEB_VERSION ${PROJECT_VERSION}-${ZOQ_DEB_RELEASE})
 # Documents only a Debian package carries: installed with the component
 # "deb", which a plain `cmake --install` leaves out.
 set(deb_dir ${PROJECT_BINARY_DIR}/packaging/deb)
-set(ZOQ_DEB_DATE "Wed, 09 Dec 2026 12:00:00 +0000")  # the release's date, not the build's
+# SOURCE_DATE_EPOCH, when set (scripts/release sets the last commit's time),
+# takes the place of the build's time.
+string(TIMESTAMP ZOQ_DEB_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog.in ${deb_dir}/changelog @ONLY)
 zoq_gzip(${deb_dir}/changelog ${deb_dir}/changelog.Debian.gz)
 install(FILES ${deb_dir}/changelog.Debian.gz ${CMAKE_CURRENT_LIST_DIR}/copyright

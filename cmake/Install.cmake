@@ -1,6 +1,7 @@
-# Installation: the program, its desktop entry and its icon in the hicolor
-# theme. Only a build with the windows has a program to install; the desktop
-# entry and the hicolor theme are for freedesktop systems.
+# Installation: the program, its desktop entry, its icon in the hicolor
+# theme, its manual page and AppStream metadata; packaging/deb/ makes the
+# Debian package from the same rules. Only a build with the windows has a
+# program to install; all of this is for freedesktop systems.
 include(GNUInstallDirs)
 
 set(ZOQ_ICON_NAME zoq)
@@ -30,6 +31,20 @@ if(TARGET zoq AND NOT WIN32)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
             RENAME ${ZOQ_ICON_NAME}.png)
   endforeach()
+
+  # The manual page and the AppStream metadata. gzip -n leaves the date out,
+  # so the same page gives the same bytes in every build.
+  function(zoq_gzip in out)
+    execute_process(COMMAND gzip -n -9 -c ${in} OUTPUT_FILE ${out} COMMAND_ERROR_IS_FATAL ANY)
+    set_property(DIRECTORY ${PROJECT_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${in})
+  endfunction()
+  file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/packaging)
+  zoq_gzip(${PROJECT_SOURCE_DIR}/packaging/zoq.1 ${PROJECT_BINARY_DIR}/packaging/zoq.1.gz)
+  install(FILES ${PROJECT_BINARY_DIR}/packaging/zoq.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/net.zoq.zoq.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+  include(${PROJECT_SOURCE_DIR}/packaging/deb/deb.cmake)
 
   if(ZOQ_WITH_TESTS)
     add_test(NAME install.layout

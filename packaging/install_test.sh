@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary prefix and checks what lands there: the
-# program, a valid desktop entry pointing at it, and the icon in the
-# hicolor theme at every size the entry's icon name is looked up in.
+# program, a valid desktop entry pointing at it, the icon in the hicolor
+# theme at every size the entry's icon name is looked up in, the manual page
+# and the AppStream metadata.
 #   install_test.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -36,7 +37,12 @@ for n in 16 32 48 256; do
   [[ "$(png_size "$png")" == "${n}x${n}" ]] || fail "$png is $(png_size "$png"), expected ${n}x${n}"
 done
 
+man="$prefix/share/man/man1/zoq.1.gz"
+gzip -t "$man" 2>/dev/null || fail "no compressed manual page $man"
+metainfo="$prefix/share/metainfo/net.zoq.zoq.metainfo.xml"
+[[ -f "$metainfo" ]] || fail "no AppStream metadata $metainfo"
+
 # Everything installed is accounted for: nothing beyond these files.
 count=$(find "$prefix" -type f | wc -l)
-[[ "$count" -eq 6 ]] || { find "$prefix" -type f; fail "expected 6 installed files, found $count"; }
-echo "installed and checked: $program, $entry, 4 icons"
+[[ "$count" -eq 8 ]] || { find "$prefix" -type f; fail "expected 8 installed files, found $count"; }
+echo "installed and checked: $program, $entry, 4 icons, manual page, metadata"

@@ -7,7 +7,7 @@
 // sibling lies above an earlier one; 编辑框6 and 编辑框4 belong to the window
 // itself and come after 分组框1 to stay above it.
 #include "forms/forms.h"
-#include "forms/palette.h"
+#include "palette.h"
 
 // Each control names only the fields that differ from ControlSpec's
 // defaults; gcc 12 would flag every field left out.

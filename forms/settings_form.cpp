@@ -6,7 +6,7 @@
 // children of the window itself; coming after 分组框1 keeps them above the
 // sheet and everything on it.
 #include "forms/forms.h"
-#include "forms/palette.h"
+#include "palette.h"
 
 #include <utility>
 

@@ -13,7 +13,7 @@
 #include <QStyleOption>
 #include <QWidgetAction>
 
-namespace zoq::ui::detail {
+namespace zoq::ui {
 
 namespace {
 
@@ -233,4 +233,4 @@ void ColourPicker::RefreshSwatch() {
   setToolTip(colour_.name());
 }
 
-}  // namespace zoq::ui::detail
+}  // namespace zoq::ui

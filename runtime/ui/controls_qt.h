@@ -12,7 +12,7 @@
 class QMenu;
 class QStyle;
 
-namespace zoq::ui::detail {
+namespace zoq::ui {
 
 // The application's style: the platform's, except that a group box's frame
 // is a plain etched line with nothing laid over its background colour, and
@@ -88,4 +88,4 @@ class ColourPicker : public QToolButton {
   QMenu* menu_ = nullptr;
 };
 
-}  // namespace zoq::ui::detail
+}  // namespace zoq::ui

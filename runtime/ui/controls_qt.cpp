@@ -68,11 +68,16 @@ void FramedLabel::SetBorder(bool border) {
   update();
 }
 
+void FramedLabel::SetBorderColour(const QColor& colour) {
+  borderColour_ = colour;
+  update();
+}
+
 void FramedLabel::paintEvent(QPaintEvent* event) {
   QLabel::paintEvent(event);
   if (!border_) return;
   QPainter painter(this);
-  painter.setPen(QPen(Qt::black, 1));
+  painter.setPen(QPen(borderColour_, 1));
   painter.setBrush(Qt::NoBrush);
   painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "controls_qt.h"
+#include "look.h"
 #include "qt.h"
 
 namespace zoq::ui {
@@ -377,6 +378,9 @@ void FormWindow::ApplyColours(Control& c) {
       if (text.isValid()) palette.setColor(QPalette::WindowText, text);
       if (back.isValid()) palette.setColor(QPalette::Window, back);
       fill = back.isValid();
+      if (auto* label = dynamic_cast<FramedLabel*>(widget)) {
+        label->SetBorderColour(ToQColor(LabelFrameColour(c.textColour)));
+      }
       break;
     case Kind::PictureBox:
       if (back.isValid()) palette.setColor(QPalette::Window, back);

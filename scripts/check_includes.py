@@ -109,7 +109,8 @@ class Checker:
                 self.offences.append(f"{where}: {own}/ reaches {folder}/, which comes later")
 
     def run(self):
-        for area in ["platform", "text", "runtime", "fetch", "forms", "settings", "app"] + TEST_AREAS:
+        top = sorted({folder.split("/")[0] for folder in FOLDERS})
+        for area in top + TEST_AREAS:
             base = self.root / area
             if not base.is_dir():
                 continue

@@ -67,7 +67,8 @@ TEST_F(ColourTest, LeftColumnSetsNoteTextAndFrameBackThenCloses) {
   EXPECT_EQ(Main().TextColour("编辑框6"), 0x0000FF00u);
   EXPECT_EQ(Main().TextColour("编辑框4"), 0x00FF0000u);
   EXPECT_EQ(Main().BackColour("分组框1"), 0x00808080u);
-  EXPECT_EQ(ui::testing::Widget(Main(), "编辑框6")->palette().color(QPalette::Text), AsQColor(0x0000FF00));
+  EXPECT_EQ(ui::testing::Widget(Main(), "编辑框6")->palette().color(QPalette::Text),
+            AsQColor(0x0000FF00));
   EXPECT_TRUE(testing::Near(testing::RenderedAt(ui::testing::Widget(Main(), "分组框1"), {330, 228}),
                             AsQColor(0x00808080), 2))
       << "the frame's new background does not show";

@@ -191,7 +191,8 @@ TEST_F(LayoutTest, PickersAreNamedByTheirLabelsForScreenReaders) {
       {"颜色选择器7", u"3字体背景颜色改变"}, {"颜色选择器8", u"4时间背景颜色改变"},
   };
   for (const auto& [picker, caption] : pairs) {
-    QAccessibleInterface* a11y = QAccessible::queryAccessibleInterface(ui::testing::Widget(Settings(), picker));
+    QAccessibleInterface* a11y =
+        QAccessible::queryAccessibleInterface(ui::testing::Widget(Settings(), picker));
     ASSERT_NE(a11y, nullptr);
     EXPECT_EQ(a11y->text(QAccessible::Name), QString::fromUtf16(caption)) << picker;
   }

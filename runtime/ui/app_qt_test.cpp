@@ -24,21 +24,9 @@ namespace zoq::ui {
 namespace {
 
 using testing::Gbk;
+using zoq::testing::GlyphFaces;
 using zoq::testing::ModalAnswerer;
 
-// The faces the glyphs of `text` really come from (QFontInfo would only
-// repeat the family that was asked for).
-std::set<QString> GlyphFaces(const QFont& font, const QString& text) {
-  QTextLayout layout(text, font);
-  layout.beginLayout();
-  layout.createLine();
-  layout.endLayout();
-  std::set<QString> faces;
-  for (const QGlyphRun& run : layout.glyphRuns()) {
-    faces.insert(run.rawFont().familyName().toLower());  // case varies by engine
-  }
-  return faces;
-}
 
 TEST(Fonts, LayoutFacesResolveToInstalledChineseFaces) {
   const QString han = QStringLiteral("在这里输入北京时间");

@@ -10,6 +10,7 @@
 #include <QImageWriter>
 #include <QInputMethodEvent>
 #include <QPointer>
+#include <QTextLayout>
 #include <QTest>
 #include <QtEndian>
 
@@ -113,6 +114,18 @@ void Type(QWidget* widget, const QString& text) {
 }
 
 // --- Looking at what is shown ---
+
+std::set<QString> GlyphFaces(const QFont& font, const QString& text) {
+  QTextLayout layout(text, font);
+  layout.beginLayout();
+  layout.createLine();
+  layout.endLayout();
+  std::set<QString> faces;
+  for (const QGlyphRun& run : layout.glyphRuns()) {
+    faces.insert(run.rawFont().familyName().toLower());  // case varies by engine
+  }
+  return faces;
+}
 
 QColor RenderedAt(QWidget* widget, QPoint point) {
   if (!widget) return {};

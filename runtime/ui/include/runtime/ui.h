@@ -85,6 +85,8 @@ struct FormSpec {
 //   (a 312x313 photograph in a 320x288 box shows at 287x288, 16 pixels in).
 //   A graphic button shows its picture in its top-left corner, scaled down
 //   the same way when it does not fit.
+// - Label border: a single line in the label's text colour (black for the
+//   default one), so that it shows on a background of any colour.
 // - Colour picker: starts at black (0) until the user chooses; it offers
 //   sixteen common colours and any colour through the colour dialog.
 // - Common dialog: its text names the folder the open-file dialog starts in;

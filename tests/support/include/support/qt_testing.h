@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QMessageBox>
 #include <QObject>
@@ -15,6 +16,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "runtime/ui.h"
@@ -104,6 +106,10 @@ class BrowserRecorder : public QObject {
 // Types into a widget as a user would: ASCII through key presses, Chinese
 // through the input method.
 void Type(QWidget* widget, const QString& text);
+
+// The faces the glyphs of `text` really come from, in small letters
+// (QFontInfo would only repeat the family that was asked for).
+std::set<QString> GlyphFaces(const QFont& font, const QString& text);
 
 // The colour a widget shows at a point, as rendered.
 QColor RenderedAt(QWidget* widget, QPoint point);

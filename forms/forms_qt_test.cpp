@@ -16,21 +16,13 @@
 
 #include "forms/forms.h"
 #include "runtime/ui_testing.h"
+#include "support/qt_testing.h"
 
 namespace zoq::forms {
 namespace {
 
+using testing::GlyphFaces;
 using ui::testing::Gbk;
-
-std::set<QString> GlyphFaces(const QFont& font, const QString& text) {
-  QTextLayout layout(text, font);
-  layout.beginLayout();
-  layout.createLine();
-  layout.endLayout();
-  std::set<QString> faces;
-  for (const QGlyphRun& run : layout.glyphRuns()) faces.insert(run.rawFont().familyName().toLower());
-  return faces;
-}
 
 class MainFormTest : public ::testing::Test {
  protected:

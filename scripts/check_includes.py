@@ -5,9 +5,10 @@
   under <folder>/include/. Its internals are included by plain name from
   the folder itself; a file elsewhere that reaches them fails.
 - A folder uses only folders listed before it (FOLDERS below).
-- Test faces (the include folders of the zoq_*_testing targets, given as
-  --testing DIR) and tests/support/include are for tests, benchmarks and
-  fuzz targets only (and for the folder that implements the face).
+- Test faces (<folder>/testing, and the include folders of the zoq_*_testing
+  targets, given as --testing DIR) and tests/support/include are for tests,
+  benchmarks and fuzz targets only (and for the folder that implements the
+  face).
 - Product code outside the window layer (runtime/ui) includes no Qt header.
 
 A folder that has no include/ folder yet shows its top-level headers.
@@ -48,7 +49,9 @@ def is_test_code(rel):
 class Checker:
     def __init__(self, root, testing_dirs):
         self.root = root
-        self.testing = [d.resolve() for d in testing_dirs]
+        # <folder>/testing by convention, and wherever else a test face lies.
+        conventional = [root / f / "testing" for f in FOLDERS if (root / f / "testing").is_dir()]
+        self.testing = [d.resolve() for d in conventional + list(testing_dirs)]
         self.support = (root / "tests/support/include").resolve()
         self.offences = []
 

@@ -25,6 +25,7 @@
 #include "controls_qt.h"
 #include "look.h"
 #include "qt.h"
+#include "runtime/ui_testing.h"
 
 namespace zoq::ui {
 namespace {

@@ -6,50 +6,29 @@
 #include <string>
 #include <vector>
 
-#include "runtime/ui_test_application.h"
-#include "app/config.h"
+#include "config.h"
 #include "forms/forms.h"
 #include "platform/win32.h"
+#include "support/fake_window.h"
 
 namespace zoq::app {
 namespace {
 
-// Holds control texts and timer intervals; everything else is inert.
-class FakeWindow : public ui::Window {
- public:
-  explicit FakeWindow(std::vector<std::string>* log) : log_(log) {
-    texts_["编辑框5"] = "1.2";
+// The main window's hidden boxes as the layout fills them, timer changes
+// written into `log`.
+struct CheckWindow : testing::FakeWindow {
+  explicit CheckWindow(std::vector<std::string>* log) {
+    texts["编辑框5"] = "1.2";
+    onTimer = [log](const Text& control, int milliseconds) {
+      log->push_back("timer " + control + " " + std::to_string(milliseconds));
+    };
   }
-  void OnCreated(ui::Handler) override {}
-  void OnClick(const Text&, ui::Handler) override {}
-  void OnTick(const Text&, ui::Handler) override {}
-  Text Title() const override { return {}; }
-  void SetTitle(const Text&) override {}
-  Text ControlText(const Text& control) const override {
-    auto it = texts_.find(control);
-    return it == texts_.end() ? Text{} : it->second;
-  }
-  void SetControlText(const Text& control, const Text& text) override { texts_[control] = text; }
-  ui::Colour TextColour(const Text&) const override { return 0; }
-  void SetTextColour(const Text&, ui::Colour) override {}
-  ui::Colour BackColour(const Text&) const override { return 0; }
-  void SetBackColour(const Text&, ui::Colour) override {}
-  void SetPicture(const Text&, const Bytes&) override {}
-  void SetTimerInterval(const Text& control, int milliseconds) override {
-    log_->push_back("timer " + control + " " + std::to_string(milliseconds));
-  }
-  ui::Colour PickerColour(const Text&) const override { return 0; }
-  void SetPickerColour(const Text&, ui::Colour) override {}
-  bool ShowOpenDialog(const Text&) override { return false; }
-  Text DialogFileName(const Text&) const override { return {}; }
-  void Destroy() override {}
-  QWidget* TopLevel() const override { return nullptr; }
-  QWidget* Widget(const Text&) const override { return nullptr; }
-
- private:
-  std::vector<std::string>* log_;
-  std::map<Text, Text> texts_;
 };
+
+// A message box as the log records it; both start-up boxes show no icon (style 0).
+std::string Box(const std::string& text, int style) {
+  return "message " + text + " style " + std::to_string(style);
+}
 
 const std::string kMatch = "最新版本~！可以使用~！";
 const std::string kMismatch = "匹配失败发现最新版本~！";
@@ -57,7 +36,7 @@ const std::string kMismatch = "匹配失败发现最新版本~！";
 // Runs the check on `page` and records, in order, what it did outside the window.
 struct CheckRun {
   std::vector<std::string> log;
-  FakeWindow main{&log};
+  CheckWindow main{&log};
 
   explicit CheckRun(const std::string& page) {
     VersionCheckServices services{
@@ -66,7 +45,7 @@ struct CheckRun {
               log.push_back("fetch " + url);
               return Bytes(page.begin(), page.end());
             },
-        .message = [this](const Text& text) { log.push_back("message " + text); },
+        .message = [this](const Text& text, int style) { log.push_back(Box(text, style)); },
         .openInBrowser = [this](const Text& url) { log.push_back("browser " + url); },
         .endProgram = [this] { log.push_back("end"); },
     };
@@ -75,13 +54,13 @@ struct CheckRun {
 };
 
 std::vector<std::string> MatchLog() {
-  return {std::string("fetch ") + config::kVersionPageUrl, "message " + kMatch,
+  return {std::string("fetch ") + kVersionPageUrl, Box(kMatch, 0),
           "timer 时钟1 1000"};
 }
 
 std::vector<std::string> MismatchLog() {
-  return {std::string("fetch ") + config::kVersionPageUrl, "message " + kMismatch,
-          std::string("browser ") + config::kDownloadPageUrl, "end"};
+  return {std::string("fetch ") + kVersionPageUrl, Box(kMismatch, 0),
+          std::string("browser ") + kDownloadPageUrl, "end"};
 }
 
 TEST(VersionCheck, MatchingHeadingShowsMessageThenStartsClock) {
@@ -141,16 +120,16 @@ TEST(VersionCheck, TextOfThePageEndsAtAZeroByte) {
 
 TEST(VersionCheck, ComparesWithTheBuiltInVersionBox) {
   std::vector<std::string> log;
-  FakeWindow main(&log);
+  CheckWindow main(&log);
   main.SetControlText("编辑框5", "1.3");
   VersionCheckServices services{
       .fetch = [](const Text&) { return BytesFromText("<h2 class=\"title\">1.3</h2>"); },
-      .message = [&](const Text& text) { log.push_back("message " + text); },
+      .message = [&](const Text& text, int style) { log.push_back(Box(text, style)); },
       .openInBrowser = [&](const Text& url) { log.push_back("browser " + url); },
       .endProgram = [&] { log.push_back("end"); },
   };
   VersionCheck(main, services);
-  EXPECT_EQ(log, (std::vector<std::string>{"message " + kMatch, "timer 时钟1 1000"}));
+  EXPECT_EQ(log, (std::vector<std::string>{Box(kMatch, 0), "timer 时钟1 1000"}));
 }
 
 TEST(VersionCheck, MessagesAreCodePage936Bytes) {
@@ -190,8 +169,8 @@ TEST(VersionCheckOnTheMainWindow, MatchKeepsThePageAndStartsTheClockAfterTheMess
   VersionCheckServices services{
       .fetch = [&](const Text&) { return Bytes(page.begin(), page.end()); },
       .message =
-          [&](const Text& text) {
-            log.push_back("message " + text);
+          [&](const Text& text, int style) {
+            log.push_back(Box(text, style));
             PumpFor(1300);  // a timer started too early would tick meanwhile
             clockWhileMessageUp = main->ControlText("标签3");
           },
@@ -200,7 +179,7 @@ TEST(VersionCheckOnTheMainWindow, MatchKeepsThePageAndStartsTheClockAfterTheMess
   };
   VersionCheck(*main, services);
 
-  EXPECT_EQ(log, (std::vector<std::string>{"message " + kMatch}));
+  EXPECT_EQ(log, (std::vector<std::string>{Box(kMatch, 0)}));
   EXPECT_EQ(main->ControlText("编辑框5"), "1.2");
   EXPECT_EQ(main->ControlText("编辑框2"), "1.2");
   // Line breaks, tabs and the converted characters come back unchanged.
@@ -221,13 +200,13 @@ TEST(VersionCheckOnTheMainWindow, MismatchLeavesTheClockStopped) {
   std::vector<std::string> log;
   VersionCheckServices services{
       .fetch = [](const Text&) { return Bytes{}; },  // a failed fetch
-      .message = [&](const Text& text) { log.push_back("message " + text); },
+      .message = [&](const Text& text, int style) { log.push_back(Box(text, style)); },
       .openInBrowser = [&](const Text& url) { log.push_back("browser " + url); },
       .endProgram = [&] { log.push_back("end"); },
   };
   VersionCheck(*main, services);
-  EXPECT_EQ(log, (std::vector<std::string>{"message " + kMismatch,
-                                           std::string("browser ") + config::kDownloadPageUrl,
+  EXPECT_EQ(log, (std::vector<std::string>{Box(kMismatch, 0),
+                                           std::string("browser ") + kDownloadPageUrl,
                                            "end"}));
   EXPECT_EQ(main->ControlText("编辑框1"), "");
   EXPECT_EQ(main->ControlText("编辑框2"), "");

@@ -5,13 +5,13 @@
 // they cost more than a few passes over the text read so far, the rest of the
 // text is searched with Knuth-Morris-Pratt, which reads each byte once.
 
-#include "text/search.h"
+#include "search.h"
 
 #include <climits>
 #include <cstring>
 #include <vector>
 
-namespace zoq::detail {
+namespace zoq {
 namespace {
 
 unsigned char Fold(unsigned char c) {
@@ -137,4 +137,4 @@ std::size_t FindBytes(std::string_view hayText, std::string_view needleText, std
   return kNotFound;
 }
 
-}  // namespace zoq::detail
+}  // namespace zoq

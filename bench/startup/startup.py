@@ -15,7 +15,7 @@ window has been up for a second. Medians over --rounds, programs
 alternating so that drift on a busy machine hits both alike.
 
 Usage: startup.py --program build/app/zoq_e2e
-                  --reference build/app/bench-startup/zoq_startup_reference
+                  --reference build/bench/startup/zoq_startup_reference
                   --version-url http://127.0.0.1:18181/blog/zoq/article/1.html
                   [--rounds 15] [--idle-seconds 30]
 """

@@ -1,0 +1,241 @@
+// The picture box, the framed label and the colour picker.
+
+#include "controls_qt.h"
+
+#include <QColorDialog>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QProxyStyle>
+#include <QStyleOption>
+#include <QWidgetAction>
+
+namespace zoq::ui {
+
+namespace {
+
+// The platform style may shade a group box's inside (Fusion lays a
+// translucent panel over it); a frame's background colour must show as set.
+class ApplicationStyle final : public QProxyStyle {
+ public:
+  void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+    if (element != PE_FrameGroupBox) {
+      QProxyStyle::drawPrimitive(element, option, painter, widget);
+      return;
+    }
+    // An etched line, its top through the middle of the caption.
+    const auto* box = qobject_cast<const QGroupBox*>(widget);
+    const int top = box && !box->title().isEmpty() ? option->fontMetrics.height() / 2 : 0;
+    const QRect frame = option->rect.adjusted(0, top, -1, -1);
+    painter->save();
+    painter->setBrush(Qt::NoBrush);
+    painter->setPen(option->palette.color(QPalette::Mid));
+    painter->drawRect(frame.adjusted(0, 0, -1, -1));
+    painter->setPen(option->palette.color(QPalette::Light));
+    painter->drawRect(frame.adjusted(1, 1, 0, 0));
+    painter->restore();
+  }
+
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returned) const override {
+    if (hint == SH_DialogButtonBox_ButtonsHaveIcons) return 0;
+    return QProxyStyle::styleHint(hint, option, widget, returned);
+  }
+};
+
+}  // namespace
+
+QStyle* MakeApplicationStyle() { return new ApplicationStyle; }
+
+QSize FittedSize(const QSize& image, const QSize& box) {
+  if (image.isEmpty() || box.isEmpty()) return {};
+  if (image.width() <= box.width() && image.height() <= box.height()) return image;
+  return image.scaled(box, Qt::KeepAspectRatio);
+}
+
+// --- FramedLabel ---
+
+FramedLabel::FramedLabel(QWidget* parent) : QLabel(parent) {}
+
+void FramedLabel::SetBorder(bool border) {
+  border_ = border;
+  // Keeps the text clear of the line.
+  setContentsMargins(border ? QMargins(1, 1, 1, 1) : QMargins());
+  update();
+}
+
+void FramedLabel::SetBorderColour(const QColor& colour) {
+  borderColour_ = colour;
+  update();
+}
+
+void FramedLabel::paintEvent(QPaintEvent* event) {
+  QLabel::paintEvent(event);
+  if (!border_) return;
+  QPainter painter(this);
+  painter.setPen(QPen(borderColour_, 1));
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+// --- PictureBox ---
+
+PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {
+  setAlignment(Qt::AlignCenter);
+  setAutoFillBackground(true);
+}
+
+void PictureBox::SetEncoded(const QByteArray& encoded) {
+  pending_ = encoded;
+  image_ = QImage();
+  clear();
+  if (isVisible()) Decode();
+}
+
+const QImage& PictureBox::Image() {
+  Decode();
+  return image_;
+}
+
+void PictureBox::Decode() {
+  if (pending_.isEmpty()) return;
+  // Qt's allocation limit stays in force: a small file declaring a huge
+  // image is refused instead of filling the memory.
+  image_ = QImage::fromData(pending_);
+  pending_.clear();
+  Refresh();
+}
+
+void PictureBox::showEvent(QShowEvent* event) {
+  QLabel::showEvent(event);
+  Decode();
+}
+
+void PictureBox::resizeEvent(QResizeEvent* event) {
+  QLabel::resizeEvent(event);
+  if (pending_.isEmpty()) Refresh();
+}
+
+void PictureBox::Refresh() {
+  if (image_.isNull()) {
+    clear();
+    return;
+  }
+  const QSize fitted = FittedSize(image_.size(), size());
+  if (fitted.isEmpty()) {
+    clear();
+    return;
+  }
+  // Scaled in device pixels, so a high-dpi screen gets a sharp picture.
+  const qreal ratio = devicePixelRatioF();
+  QPixmap pixmap;
+  if (fitted == image_.size() && ratio == 1.0) {
+    pixmap = QPixmap::fromImage(image_);
+  } else {
+    pixmap = QPixmap::fromImage(image_.scaled(fitted * ratio, Qt::IgnoreAspectRatio,
+                                              Qt::SmoothTransformation));
+    pixmap.setDevicePixelRatio(ratio);
+  }
+  setPixmap(pixmap);
+}
+
+// --- ColourPicker ---
+
+const std::vector<ColourPicker::Named>& ColourPicker::CommonColours() {
+  static const std::vector<Named> colours = {
+      {QColor(0, 0, 0), u"黑色"},         {QColor(128, 128, 128), u"灰色"},
+      {QColor(128, 0, 0), u"栗色"},       {QColor(128, 128, 0), u"橄榄色"},
+      {QColor(0, 128, 0), u"绿色"},       {QColor(0, 128, 128), u"蓝绿色"},
+      {QColor(0, 0, 128), u"藏青色"},     {QColor(128, 0, 128), u"紫色"},
+      {QColor(255, 255, 255), u"白色"},   {QColor(192, 192, 192), u"银色"},
+      {QColor(255, 0, 0), u"红色"},       {QColor(255, 255, 0), u"黄色"},
+      {QColor(0, 255, 0), u"亮绿色"},     {QColor(0, 255, 255), u"青色"},
+      {QColor(0, 0, 255), u"蓝色"},       {QColor(255, 0, 255), u"品红色"},
+  };
+  return colours;
+}
+
+ColourPicker::ColourPicker(QWidget* parent) : QToolButton(parent) {
+  setFocusPolicy(Qt::StrongFocus);
+  setToolButtonStyle(Qt::ToolButtonIconOnly);
+  setPopupMode(QToolButton::InstantPopup);
+  BuildMenu();
+  RefreshSwatch();
+}
+
+void ColourPicker::BuildMenu() {
+  menu_ = new QMenu(this);
+  auto* grid = new QWidget(menu_);
+  auto* layout = new QGridLayout(grid);
+  layout->setContentsMargins(4, 4, 4, 4);
+  layout->setSpacing(2);
+  const auto& colours = CommonColours();
+  for (int i = 0; i < static_cast<int>(colours.size()); ++i) {
+    const Named& named = colours[static_cast<std::size_t>(i)];
+    auto* swatch = new QToolButton(grid);
+    QPixmap fill(16, 16);
+    fill.fill(named.colour);
+    swatch->setIcon(QIcon(fill));
+    swatch->setAutoRaise(true);
+    const QString name = QString::fromUtf16(named.name);
+    swatch->setToolTip(name);
+    swatch->setAccessibleName(name);
+    const QColor colour = named.colour;
+    connect(swatch, &QToolButton::clicked, this, [this, colour] {
+      menu_->close();
+      Choose(colour);
+    });
+    layout->addWidget(swatch, i / 8, i % 8);
+  }
+  auto* gridAction = new QWidgetAction(menu_);
+  gridAction->setDefaultWidget(grid);
+  menu_->addAction(gridAction);
+  menu_->addSeparator();
+  menu_->addAction(QStringLiteral("其他颜色..."), this, [this] { ChooseOther(); });
+  setMenu(menu_);
+}
+
+void ColourPicker::Choose(const QColor& colour) {
+  SetColour(colour);
+  if (onChosen) onChosen(colour_);
+}
+
+void ColourPicker::ChooseOther() {
+  const QColor chosen = QColorDialog::getColor(colour_, window());
+  if (chosen.isValid()) Choose(chosen);
+}
+
+void ColourPicker::SetColour(const QColor& colour) {
+  if (!colour.isValid()) return;
+  colour_ = colour.toRgb();
+  colour_.setAlpha(255);
+  RefreshSwatch();
+}
+
+void ColourPicker::resizeEvent(QResizeEvent* event) {
+  QToolButton::resizeEvent(event);
+  RefreshSwatch();
+}
+
+void ColourPicker::RefreshSwatch() {
+  // The swatch fills the button but for the frame and the menu arrow.
+  const QSize swatch(std::max(8, width() - 24), std::max(6, height() - 10));
+  QPixmap fill(swatch * devicePixelRatioF());
+  fill.setDevicePixelRatio(devicePixelRatioF());
+  fill.fill(colour_);
+  {
+    QPainter painter(&fill);
+    painter.setPen(QPen(Qt::darkGray, 0));
+    painter.drawRect(QRectF(QPointF(0, 0), QSizeF(swatch)).adjusted(0, 0, -1, -1));
+  }
+  setIconSize(swatch);
+  setIcon(QIcon(fill));
+  setAccessibleDescription(colour_.name());
+  setToolTip(colour_.name());
+}
+
+}  // namespace zoq::ui

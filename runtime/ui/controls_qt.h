@@ -1,0 +1,93 @@
+// Internal to the Qt backend: the widgets behind the control kinds that Qt has
+// no ready-made widget for.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QLabel>
+#include <QToolButton>
+
+#include <functional>
+
+class QMenu;
+class QStyle;
+
+namespace zoq::ui {
+
+// The application's style: the platform's, except that a group box's frame
+// is a plain etched line with nothing laid over its background colour, and
+// dialog buttons carry text only (no theme icons to look up before the
+// first message box can show).
+QStyle* MakeApplicationStyle();
+
+// Scales `image` down to fit `box` keeping its proportions; never enlarges.
+QSize FittedSize(const QSize& image, const QSize& box);
+
+// A label whose optional border is one line (see LabelFrameColour), drawn
+// around the text that QLabel itself lays out and paints.
+class FramedLabel : public QLabel {
+ public:
+  explicit FramedLabel(QWidget* parent);
+  void SetBorder(bool border);
+  bool HasBorder() const { return border_; }
+  void SetBorderColour(const QColor& colour);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  bool border_ = false;
+  QColor borderColour_{Qt::black};
+};
+
+// Shows one picture centred, scaled down when it does not fit. Bytes that
+// do not decode leave the box showing only its background. A box not yet
+// on screen decodes its picture when it first shows, so a window built
+// before it is shown costs no decoding until then.
+class PictureBox : public QLabel {
+ public:
+  explicit PictureBox(QWidget* parent);
+  void SetEncoded(const QByteArray& encoded);
+  const QImage& Image();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void Decode();
+  void Refresh();
+  QImage image_;
+  QByteArray pending_;
+};
+
+// A compact button showing its current colour as a swatch; its menu offers
+// sixteen common colours and the full colour dialog.
+class ColourPicker : public QToolButton {
+ public:
+  explicit ColourPicker(QWidget* parent);
+  QColor Colour() const { return colour_; }
+  void SetColour(const QColor& colour);
+  // Called after the user chose a colour.
+  std::function<void(const QColor&)> onChosen;
+
+  // The common colours with their names, as offered in the menu.
+  struct Named {
+    QColor colour;
+    const char16_t* name;
+  };
+  static const std::vector<Named>& CommonColours();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void BuildMenu();
+  void Choose(const QColor& colour);
+  void ChooseOther();
+  void RefreshSwatch();
+  QColor colour_{Qt::black};
+  QMenu* menu_ = nullptr;
+};
+
+}  // namespace zoq::ui

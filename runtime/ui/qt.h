@@ -1,0 +1,61 @@
+// Internal to the Qt backend: the crossing between the program's
+// code-page 936 texts and colours and Qt's strings, colours and fonts.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+#include "platform/wait.h"
+#include "runtime/ui.h"
+
+class QWidget;
+
+namespace zoq::ui {
+
+// Code page 936 <-> UTF-16 through the platform's code-page calls. Valid 936
+// text survives the round trip byte for byte; a text ends at a U+0000.
+QString ToQString(const Text& text);
+Text FromQString(const QString& text);
+
+// A colour value with a high byte of 0 as a QColor; an invalid QColor (the
+// element's default) for kDefaultColour and every other value with a high byte.
+QColor ToQColor(Colour colour);
+Colour FromQColor(const QColor& colour);
+
+// The font a control gets; an empty face gives the default font, never the
+// container's.
+QFont MakeFont(const Font& font);
+QFont DefaultFont();
+
+// True from the moment the program started to end; windows then no longer
+// show and the message loop returns at once.
+bool ProgramEnding();
+// A waiter that sleeps in this thread's Qt event dispatcher (the one the
+// application registers with the platform layer).
+std::unique_ptr<platform::MessageWaiter> MakeDispatcherWaiter();
+
+// Tests that ended the program start it again with false.
+void SetProgramEnding(bool ending);
+
+// Set by the open-file dialog: the chosen path as Qt gave it, so that a name
+// code page 936 cannot spell still opens (see ReadWholeFile).
+void RememberChosenPath(const Text& text, const QString& path);
+QString PathFromText(const Text& text);
+
+// Where the embedded picture of that name lies among Qt's resources.
+QString PicturePath(const Text& name);
+
+// Closes and forgets every window; used when the program ends.
+void CloseAllWindows();
+// The start-up window's current title; empty when there is none.
+Text StartupTitle();
+
+// The open-file dialog starting in the folder `preset` names; the chosen
+// file's full path, or nothing when the user cancelled.
+std::optional<Text> RunOpenDialog(QWidget* parent, const Text& preset);
+
+}  // namespace zoq::ui

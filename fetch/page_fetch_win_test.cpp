@@ -15,7 +15,7 @@
 #include "runtime/core.h"
 #include "tests/support/loopback_server.h"
 
-namespace zoq {
+namespace zoq::fetch {
 namespace {
 
 using std::chrono::milliseconds;
@@ -146,4 +146,4 @@ TEST(PageFetchOnWindows, ALateWorkerLeavesTheNextFetchAlone) {
 }
 
 }  // namespace
-}  // namespace zoq
+}  // namespace zoq::fetch

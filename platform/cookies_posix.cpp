@@ -14,10 +14,10 @@
 #include <optional>
 #include <vector>
 
-#include "platform/curl_posix.h"
-#include "platform/internal_posix.h"
+#include "curl_posix.h"
+#include "internal_posix.h"
 
-namespace zoq::platform::detail {
+namespace zoq::platform {
 namespace {
 
 constexpr std::size_t kMaxCookiesPerDomain = 200;
@@ -244,4 +244,4 @@ std::string CookiesFor(std::string_view url) {
   return header;
 }
 
-}  // namespace zoq::platform::detail
+}  // namespace zoq::platform

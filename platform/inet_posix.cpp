@@ -22,10 +22,10 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/curl_posix.h"
-#include "platform/internal_posix.h"
+#include "curl_posix.h"
+#include "internal_posix.h"
 
-using namespace zoq::platform::detail;
+using namespace zoq::platform;
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/inet_test_helpers.h"
+#include "tests/support/inet_test_helpers.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "platform/win32.h"
 
-namespace zoq::platform::detail {
+namespace zoq::platform {
 
 // A fresh handle value: never null and never handed out twice in the
 // process, so a stale handle can only ever be refused, never reach another
@@ -41,4 +41,4 @@ bool StoreCookie(std::string_view url, std::string_view cookie);
 // when none match.
 std::string CookiesFor(std::string_view url);
 
-}  // namespace zoq::platform::detail
+}  // namespace zoq::platform

@@ -10,11 +10,13 @@
 #include <thread>
 
 #include "fetch/fetch.h"
-#include "fetch/test_waiter.h"
+#include "tests/support/test_waiter.h"
 #include "tests/hostile/raw_server.h"
 
 namespace zoq {
 namespace {
+
+using fetch::PageFetch;
 
 using hostile::Connection;
 using hostile::RawServer;

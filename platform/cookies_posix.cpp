@@ -51,18 +51,6 @@ CookieJar& Jar() {
   return *jar;
 }
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
-}
-
 // Control characters would let a cookie break out of its header line.
 bool HasControl(std::string_view s) {
   return std::any_of(s.begin(), s.end(), [](char c) {

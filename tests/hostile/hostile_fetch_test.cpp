@@ -34,10 +34,13 @@ constexpr std::int32_t kShortTimeout = 1;  // seconds
 
 // AddressSanitizer writes shadow memory for every allocation, an eighth of
 // its size, touched or not; its peak memory figures carry that on top.
+// It also holds freed memory back, up to 256 MiB, before reusing it.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr long kShadowSlackKiB = 64 * 1024;
+constexpr long kQuarantineKiB = 256 * 1024;
 #else
 constexpr long kShadowSlackKiB = 0;
+constexpr long kQuarantineKiB = 0;
 #endif
 
 // One byte a second is not progress the caller waits for: without window
@@ -125,7 +128,8 @@ TEST(HostileServer, EndlessBodyIsDroppedAtTheTimeOutOrAtTheBound) {
   EXPECT_TRUE(flood.WaitForClientGone(10s));
   EXPECT_GT(flooded.load(), kBound);
   // The bound and the last doubling of the buffer below it, no more.
-  EXPECT_LT(PeakRssKiB() - before, (kBound + kBound / 2) / 1024 + kShadowSlackKiB);
+  EXPECT_LT(PeakRssKiB() - before,
+            (kBound + kBound / 2) / 1024 + kShadowSlackKiB + kQuarantineKiB);
 }
 
 // Header lines that never end: the HTTP layer refuses a header block beyond

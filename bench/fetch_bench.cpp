@@ -37,7 +37,7 @@ void BM_PageFetchLargeBody(benchmark::State& state) {
   }
   std::size_t bytes = 0;
   for (auto _ : state) {
-    zoq::Bytes body = zoq::PageFetch(url);
+    zoq::Bytes body = zoq::fetch::PageFetch(url);
     if (body.empty()) {
       state.SkipWithError("the fetch brought nothing");
       break;
@@ -60,7 +60,7 @@ void BM_PageFetchWaitCpu(benchmark::State& state) {
   double cpuMs = 0;
   for (auto _ : state) {
     double before = ThreadCpuMs();
-    benchmark::DoNotOptimize(zoq::PageFetch(server.Url("/slow")));
+    benchmark::DoNotOptimize(zoq::fetch::PageFetch(server.Url("/slow")));
     cpuMs += ThreadCpuMs() - before;
   }
   state.counters["wait_thread_cpu_ms"] =

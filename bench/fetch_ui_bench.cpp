@@ -62,7 +62,7 @@ void BM_PageFetchUiTimerDuringWait(benchmark::State& state) {
     due = 10;
     if (state.range(0)) timer.start();
     double before = ThreadCpuMs();
-    benchmark::DoNotOptimize(zoq::PageFetch(server.Url("/slow")));
+    benchmark::DoNotOptimize(zoq::fetch::PageFetch(server.Url("/slow")));
     cpuMs += ThreadCpuMs() - before;
     waitMs += static_cast<double>(clock.elapsed());
     timer.stop();

@@ -1,4 +1,4 @@
-#include "fetch/exchange_slot.h"
+#include "exchange_slot.h"
 
 #include <unordered_map>
 
@@ -17,18 +17,14 @@ bool ExchangeSlot::Hold(Handle which, HINTERNET handle) {
   return false;
 }
 
+HINTERNET ExchangeSlot::Live(Handle which) const {
+  return cancelled_ ? nullptr : handles_[which].load();
+}
+
 void ExchangeSlot::CloseAll() {
-  HINTERNET open[kCount];
-  {
-    std::lock_guard<std::mutex> guard(lock_);
-    for (int i = 0; i < kCount; ++i) {
-      open[i] = handles_[i];
-      handles_[i] = nullptr;
-    }
-  }
-  // Outside the lock: closing may wait for the transfer to notice.
+  // Each taken out before it is closed, so that only one side closes it.
   for (Handle h : {kRequest, kConnection, kRoot}) {
-    if (open[h]) InternetCloseHandle(open[h]);
+    if (HINTERNET open = handles_[h].exchange(nullptr)) InternetCloseHandle(open);
   }
 }
 
@@ -38,11 +34,6 @@ void ExchangeSlot::Cancel() {
     cancelled_ = true;
   }
   CloseAll();
-}
-
-bool ExchangeSlot::Cancelled() const {
-  std::lock_guard<std::mutex> guard(lock_);
-  return cancelled_;
 }
 
 namespace {

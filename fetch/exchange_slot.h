@@ -5,6 +5,7 @@
 // whichever side gets there first.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -20,16 +21,20 @@ class ExchangeSlot {
   // Keeps `handle` to close later. False when there is nothing to use: a
   // null handle, or a cancelled slot, in which case the handle is closed now.
   bool Hold(Handle which, HINTERNET handle);
+  // The held handle, or null once it was closed or the exchange abandoned.
+  // Asked before every use: Windows hands a closed handle's value to the
+  // next one opened, which may be another fetch's.
+  HINTERNET Live(Handle which) const;
   // Closes the held handles, request first, each only if still open.
   void CloseAll();
   // Marks the exchange abandoned and closes its handles.
   void Cancel();
-  bool Cancelled() const;
+  bool Cancelled() const { return cancelled_; }
 
  private:
-  mutable std::mutex lock_;
-  bool cancelled_ = false;
-  HINTERNET handles_[kCount] = {};
+  std::mutex lock_;  // orders Hold against Cancel
+  std::atomic<bool> cancelled_{false};
+  std::atomic<HINTERNET> handles_[kCount] = {};
 };
 
 // Slots are found by the packet file's number, the worker's only parameter.

@@ -1,4 +1,4 @@
-#include "fetch/headers.h"
+#include "headers.h"
 
 #include <string_view>
 
@@ -99,7 +99,6 @@ std::vector<Cookie> HarvestCookies(const Text& headerText) {
 }
 
 std::size_t AnnouncedLength(const Text& headerText) {
-  constexpr std::size_t kTrustedMax = 256u << 20;
   std::size_t announced = 0;
   bool found = false;
   ForEachLine(headerText, [&](std::string_view line, std::string_view) {
@@ -112,7 +111,7 @@ std::size_t AnnouncedLength(const Text& headerText) {
     for (char c : value) {
       if (c < '0' || c > '9') break;
       n = n * 10 + static_cast<std::size_t>(c - '0');
-      if (n > kTrustedMax) return;
+      if (n > kMaxBody) return;
     }
     announced = n;
   });

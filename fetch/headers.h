@@ -11,6 +11,10 @@ namespace zoq::fetch {
 
 inline constexpr char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 
+// The largest body a fetch takes, as for the files the program reads; a
+// longer one fails the fetch.
+inline constexpr std::size_t kMaxBody = 256u << 20;
+
 // Empty or only ASCII spaces.
 bool IsBlank(const Text& text);
 
@@ -37,8 +41,7 @@ struct Cookie {
 std::vector<Cookie> HarvestCookies(const Text& headerText);
 
 // The body length a response header block announces, to size a buffer
-// before the bytes arrive; 0 when it names none, or more than 256 MB, which
-// is too much to set aside on a server's word alone.
+// before the bytes arrive; 0 when it names none, or more than kMaxBody.
 std::size_t AnnouncedLength(const Text& headerText);
 
 }  // namespace zoq::fetch

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "fetch/headers.h"
+#include "headers.h"
 
 namespace zoq::fetch {
 namespace {

@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "fetch/fetch.h"
-#include "fetch/packet.h"
+#include "http_exchange.h"
+#include "packet.h"
 #include "tests/support/loopback_server.h"
 #include "tests/support/wine.h"
 
-namespace zoq {
+namespace zoq::fetch {
 namespace {
 
 using test::CloseDelimitedReply;
@@ -320,4 +321,4 @@ TEST_F(Exchange, TheWorkerEmptiesThePacketWhenItFailsAndRepliesWhenItSucceeds) {
 }
 
 }  // namespace
-}  // namespace zoq
+}  // namespace zoq::fetch

@@ -1,4 +1,4 @@
-#include "fetch/packet.h"
+#include "packet.h"
 
 #include <utility>
 

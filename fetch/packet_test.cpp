@@ -2,8 +2,8 @@
 
 #include <climits>
 
-#include "fetch/packet.h"
-#include "fetch/wait_time.h"
+#include "packet.h"
+#include "wait_time.h"
 
 namespace zoq::fetch {
 namespace {

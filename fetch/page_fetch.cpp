@@ -11,13 +11,14 @@
 #include <cstdint>
 #include <utility>
 
-#include "fetch/exchange_slot.h"
+#include "exchange_slot.h"
 #include "fetch/fetch.h"
-#include "fetch/packet.h"
-#include "fetch/wait_time.h"
+#include "http_exchange.h"
+#include "packet.h"
 #include "platform/win32.h"
+#include "wait_time.h"
 
-namespace zoq {
+namespace zoq::fetch {
 namespace {
 
 DWORD WINAPI FetchWorker(LPVOID parameter) {
@@ -27,7 +28,7 @@ DWORD WINAPI FetchWorker(LPVOID parameter) {
 
 }  // namespace
 
-DWORD fetch::FetchWaitMilliseconds(std::int32_t timeoutSeconds) {
+DWORD FetchWaitMilliseconds(std::int32_t timeoutSeconds) {
   if (timeoutSeconds <= 0 || timeoutSeconds > kMaxTimeoutSeconds) {
     timeoutSeconds = kDefaultTimeoutSeconds;
   }
@@ -38,11 +39,11 @@ Bytes PageFetch(const Text& url, const Text& method, const Text& proxy, const Te
                 const Text& password, const Text& extraHeaders, const Text& postData,
                 std::int32_t timeoutSeconds, Text* responseHeaders, const Text& cookies) {
   const rt::FileNumber packet = rt::FileCreate();
-  fetch::WriteRequest(packet, {url, method, proxy, userName, password, extraHeaders, postData,
+  WriteRequest(packet, {url, method, proxy, userName, password, extraHeaders, postData,
                                cookies});
-  const DWORD waitMs = fetch::FetchWaitMilliseconds(timeoutSeconds);
+  const DWORD waitMs = FetchWaitMilliseconds(timeoutSeconds);
 
-  std::shared_ptr<fetch::ExchangeSlot> slot = fetch::OpenSlot(packet);
+  std::shared_ptr<ExchangeSlot> slot = OpenSlot(packet);
   DWORD threadId = 0;
   HANDLE worker = CreateThread(nullptr, 0, FetchWorker,
                                reinterpret_cast<LPVOID>(static_cast<std::intptr_t>(packet)), 0,
@@ -50,7 +51,7 @@ Bytes PageFetch(const Text& url, const Text& method, const Text& proxy, const Te
   bool finished = false;
   if (worker) {
     for (;;) {
-      DWORD r = MsgWaitForMultipleObjects(1, &worker, FALSE, waitMs, QS_ALLEVENTS);
+      DWORD r = MsgWaitForMultipleObjects(1, &worker, FALSE, waitMs, kWakeMask);
       rt::ProcessPendingMessages();
       if (r == WAIT_OBJECT_0 + 1) continue;
       finished = r == WAIT_OBJECT_0;
@@ -60,10 +61,10 @@ Bytes PageFetch(const Text& url, const Text& method, const Text& proxy, const Te
   if (!finished) slot->Cancel();
   if (worker) CloseHandle(worker);
 
-  fetch::Reply reply;
-  if (finished) reply = fetch::ReadReply(packet);
+  Reply reply;
+  if (finished) reply = ReadReply(packet);
   rt::FileClose(packet);
-  fetch::DropSlot(packet);
+  DropSlot(packet);
 
   // After a time-out the header text is empty too: whatever the file held
   // then was not a finished reply.
@@ -71,4 +72,4 @@ Bytes PageFetch(const Text& url, const Text& method, const Text& proxy, const Te
   return std::move(reply.body);
 }
 
-}  // namespace zoq
+}  // namespace zoq::fetch

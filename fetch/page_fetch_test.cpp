@@ -10,11 +10,11 @@
 #include <thread>
 
 #include "fetch/fetch.h"
-#include "fetch/test_waiter.h"
 #include "runtime/core.h"
 #include "tests/support/loopback_server.h"
+#include "tests/support/test_waiter.h"
 
-namespace zoq {
+namespace zoq::fetch {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -218,4 +218,4 @@ TEST(PageFetchWait, ManyFetchesInARowLeaveNothingBehind) {
 }
 
 }  // namespace
-}  // namespace zoq
+}  // namespace zoq::fetch

@@ -4,18 +4,24 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "fetch/fetch.h"
 #include "platform/win32.h"
 #include "runtime/core.h"
 #include "tests/support/loopback_server.h"
 
-namespace zoq {
+namespace zoq::fetch {
 namespace {
 
 using std::chrono::milliseconds;
@@ -46,6 +52,68 @@ class MessagePump {
   int calls = 0, posted = 0, ticks = 0;
 };
 
+// Points the test program's import of `function` from `dll` at
+// `replacement` for the object's lifetime. The fetch is linked into the
+// program, so its calls go through that import and the test sees exactly
+// what they pass.
+class ImportHook {
+ public:
+  ImportHook(const char* dll, const char* function, void* replacement) {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const auto& table = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + table.VirtualAddress);
+         d->Name != 0 && !slot_; ++d) {
+      if (_stricmp(reinterpret_cast<char*>(base + d->Name), dll) != 0) continue;
+      auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+      auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+      for (; name->u1.AddressOfData != 0; ++name, ++slot) {
+        if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
+        auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
+        if (std::strcmp(reinterpret_cast<char*>(byName->Name), function) == 0) {
+          slot_ = &slot->u1.Function;
+          break;
+        }
+      }
+    }
+    if (slot_) original_ = Swap(reinterpret_cast<ULONG_PTR>(replacement));
+  }
+  ~ImportHook() {
+    if (slot_) Swap(original_);
+  }
+  bool Installed() const { return slot_ != nullptr; }
+
+ private:
+  ULONG_PTR Swap(ULONG_PTR to) {
+    DWORD protection;
+    VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &protection);
+    ULONG_PTR was = *slot_;
+    *slot_ = to;
+    VirtualProtect(slot_, sizeof *slot_, protection, &protection);
+    return was;
+  }
+  ULONG_PTR* slot_ = nullptr;
+  ULONG_PTR original_ = 0;
+};
+
+// The system's own `name` of `dll`, which a replacement calls on to.
+template <typename Fn>
+Fn Real(const char* dll, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(dll), name)));
+}
+#define ZOQ_REAL(dll, fn) static const auto real = Real<decltype(&fn)>(dll, #fn)
+
+// The wake masks PageFetch waits with.
+std::atomic<int> waits{0};
+std::atomic<DWORD> otherMask{0};
+DWORD WINAPI RecordingWait(DWORD count, const HANDLE* handles, BOOL all, DWORD ms, DWORD mask) {
+  ++waits;
+  if (mask != 0x04BF) otherMask = mask;
+  ZOQ_REAL("user32.dll", MsgWaitForMultipleObjects);
+  return real(count, handles, all, ms, mask);
+}
+
 Reply Silent() {
   Reply r;
   r.hold = true;
@@ -68,9 +136,19 @@ TEST(PageFetchOnWindows, PostedMessagesAreDispatchedAndRestartTheQuietTime) {
   });
   Text headers = "untouched";
   const auto start = steady_clock::now();
-  Bytes body = PageFetch(server.Url("/quiet"), "", "", "", "", "", "", 2, &headers);
+  Bytes body;
+  {
+    // Exactly the keys, mouse, raw input, posted messages, timers, painting
+    // and hot keys; not the pointer and touch input of QS_ALLEVENTS today.
+    ImportHook hook("user32.dll", "MsgWaitForMultipleObjects",
+                    reinterpret_cast<void*>(&RecordingWait));
+    ASSERT_TRUE(hook.Installed());
+    body = PageFetch(server.Url("/quiet"), "", "", "", "", "", "", 2, &headers);
+  }
   const auto waited = steady_clock::now() - start;
   poster.join();
+  EXPECT_GT(waits.load(), kPosts);
+  EXPECT_EQ(otherMask.load(), 0u) << std::hex << otherMask.load();
 
   EXPECT_TRUE(body.empty());
   EXPECT_EQ(headers, "");
@@ -115,10 +193,86 @@ TEST(PageFetchOnWindows, ASilentServerEndsInTheTimeOut) {
   ASSERT_TRUE(server.WaitForRequests(1, 1000));
 }
 
+// Which thread opened each WinINet handle still open, and how often a call
+// used a handle that was closed or another thread's.
+struct HandleUse {
+  std::mutex lock;
+  std::map<HINTERNET, DWORD> open;
+  int stale = 0;
+};
+HandleUse& Uses() {
+  static HandleUse* uses = new HandleUse;  // late workers may call in at any time
+  return *uses;
+}
+HINTERNET Opened(HINTERNET h) {
+  std::lock_guard guard(Uses().lock);
+  if (h) Uses().open[h] = GetCurrentThreadId();
+  return h;
+}
+void Use(HINTERNET h) {
+  std::lock_guard guard(Uses().lock);
+  auto it = Uses().open.find(h);
+  if (it == Uses().open.end() || it->second != GetCurrentThreadId()) ++Uses().stale;
+}
+HINTERNET WINAPI HookedOpen(LPCSTR a, DWORD t, LPCSTR p, LPCSTR b, DWORD f) {
+  ZOQ_REAL("wininet.dll", InternetOpenA);
+  return Opened(real(a, t, p, b, f));
+}
+HINTERNET WINAPI HookedConnect(HINTERNET h, LPCSTR s, INTERNET_PORT p, LPCSTR u, LPCSTR w,
+                                DWORD v, DWORD f, DWORD_PTR c) {
+  Use(h);
+  ZOQ_REAL("wininet.dll", InternetConnectA);
+  return Opened(real(h, s, p, u, w, v, f, c));
+}
+HINTERNET WINAPI HookedOpenRequest(HINTERNET h, LPCSTR v, LPCSTR o, LPCSTR r, LPCSTR x, LPCSTR* a,
+                             DWORD f, DWORD_PTR c) {
+  Use(h);
+  ZOQ_REAL("wininet.dll", HttpOpenRequestA);
+  return Opened(real(h, v, o, r, x, a, f, c));
+}
+BOOL WINAPI HookedSend(HINTERNET h, LPCSTR x, DWORD n, LPVOID d, DWORD m) {
+  Use(h);
+  ZOQ_REAL("wininet.dll", HttpSendRequestA);
+  return real(h, x, n, d, m);
+}
+BOOL WINAPI HookedQuery(HINTERNET h, DWORD l, LPVOID b, LPDWORD n, LPDWORD i) {
+  Use(h);
+  ZOQ_REAL("wininet.dll", HttpQueryInfoA);
+  return real(h, l, b, n, i);
+}
+BOOL WINAPI HookedRead(HINTERNET h, LPVOID b, DWORD n, LPDWORD got) {
+  Use(h);
+  ZOQ_REAL("wininet.dll", InternetReadFile);
+  return real(h, b, n, got);
+}
+// Any thread may close a handle (a time-out closes the worker's), but only
+// one that is open.
+BOOL WINAPI HookedClose(HINTERNET h) {
+  {
+    std::lock_guard guard(Uses().lock);
+    if (Uses().open.erase(h) == 0) ++Uses().stale;
+  }
+  ZOQ_REAL("wininet.dll", InternetCloseHandle);
+  return real(h);
+}
+
 // The send of an abandoned worker may return long after the time-out (Wine
-// does not end it when the handles are closed); what it reads then must not
-// come out of the next fetch's transfer.
+// does not end it when the handles are closed); it must not touch its closed
+// handles again, whose values Windows hands to the next ones opened, and what
+// it reads must not come out of the next fetch's transfer.
 TEST(PageFetchOnWindows, ALateWorkerLeavesTheNextFetchAlone) {
+  std::vector<std::unique_ptr<ImportHook>> hooks;
+  auto fn = [](auto* f) { return reinterpret_cast<void*>(f); };
+  for (auto [name, hook] : {std::pair{"InternetOpenA", fn(&HookedOpen)},
+                            {"InternetConnectA", fn(&HookedConnect)},
+                            {"HttpOpenRequestA", fn(&HookedOpenRequest)},
+                            {"HttpSendRequestA", fn(&HookedSend)},
+                            {"HttpQueryInfoA", fn(&HookedQuery)},
+                            {"InternetReadFile", fn(&HookedRead)},
+                            {"InternetCloseHandle", fn(&HookedClose)}}) {
+    hooks.push_back(std::make_unique<ImportHook>("wininet.dll", name, hook));
+    ASSERT_TRUE(hooks.back()->Installed()) << name;
+  }
   LoopbackServer server;
   std::mutex m;
   std::condition_variable cv;
@@ -143,7 +297,10 @@ TEST(PageFetchOnWindows, ALateWorkerLeavesTheNextFetchAlone) {
   EXPECT_TRUE(PageFetch(server.Url("/slow"), "", "", "", "", "", "", 1).empty());
   Bytes next = PageFetch(server.Url("/next"), "", "", "", "", "", "", 30);
   EXPECT_EQ(Text(next.begin(), next.end()), body);
+  std::this_thread::sleep_for(milliseconds(500));  // the late worker is done by now
+  std::lock_guard guard(Uses().lock);
+  EXPECT_EQ(Uses().stale, 0);
 }
 
 }  // namespace
-}  // namespace zoq
+}  // namespace zoq::fetch

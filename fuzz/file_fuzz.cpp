@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "fuzz/check.h"
+#include "check.h"
 #include "runtime/core.h"
 
 using namespace zoq;

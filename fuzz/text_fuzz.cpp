@@ -11,7 +11,7 @@
 #include <limits>
 #include <string>
 
-#include "fuzz/check.h"
+#include "check.h"
 #include "text/text.h"
 
 using namespace zoq;

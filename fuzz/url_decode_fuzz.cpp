@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "fuzz/check.h"
+#include "check.h"
 #include "text/url.h"
 
 using namespace zoq;

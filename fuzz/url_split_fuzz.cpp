@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "fuzz/check.h"
+#include "check.h"
 #include "text/url.h"
 
 using namespace zoq;

@@ -66,7 +66,7 @@ struct Cp936Run {
 struct Cp936BestFit {
   std::uint16_t unicode, bytes;
 };
-#include "platform/cp936_windows.inc"
+#include "cp936_windows.inc"
 
 std::string Bytes936(unsigned code) {
   if (code < 0x100) return std::string(1, static_cast<char>(code));

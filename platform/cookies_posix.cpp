@@ -14,10 +14,10 @@
 #include <optional>
 #include <vector>
 
-#include "platform/curl_posix.h"
-#include "platform/internal_posix.h"
+#include "curl_posix.h"
+#include "internal_posix.h"
 
-namespace zoq::platform::detail {
+namespace zoq::platform {
 namespace {
 
 constexpr std::size_t kMaxCookiesPerDomain = 200;
@@ -49,18 +49,6 @@ struct CookieJar {
 CookieJar& Jar() {
   static CookieJar* jar = new CookieJar;
   return *jar;
-}
-
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
 }
 
 // Control characters would let a cookie break out of its header line.
@@ -244,4 +232,4 @@ std::string CookiesFor(std::string_view url) {
   return header;
 }
 
-}  // namespace zoq::platform::detail
+}  // namespace zoq::platform

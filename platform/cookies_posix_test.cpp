@@ -4,12 +4,12 @@
 
 #include <string>
 
-#include "platform/internal_posix.h"
+#include "internal_posix.h"
 
 namespace {
 
-using zoq::platform::detail::CookiesFor;
-using zoq::platform::detail::StoreCookie;
+using zoq::platform::CookiesFor;
+using zoq::platform::StoreCookie;
 
 int run = 0;
 

@@ -1,16 +1,16 @@
-#include "platform/curl_posix.h"
+#include "curl_posix.h"
 
 #include <dlfcn.h>
 
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <mutex>
 #include <system_error>
 
-#include "platform/wait.h"
+#include "platform/prepare_http.h"
 
 namespace zoq::platform {
-namespace detail {
 namespace {
 
 template <typename Fn>
@@ -48,13 +48,22 @@ const CurlApi* Open() {
   return &api;
 }
 
+// The program's end waits for a load in progress: the TLS library must not
+// be torn down while another thread initialises it.
+struct AwaitLoadAtExit {
+  std::shared_future<const CurlApi*> load;
+  ~AwaitLoadAtExit() {
+    using std::chrono::seconds;
+    if (load.valid() && load.wait_for(seconds(0)) != std::future_status::deferred) load.wait();
+  }
+};
+
 struct Loader {
   std::mutex lock;
   // The load runs on a thread of its own even when a fetch asks for it:
   // the TLS library leaves per-thread state behind on the thread that
   // initialises it, freed only when that thread ends, and this one ends
   // right after the load instead of living on as a fetch worker might.
-  // A static: its end waits for the thread.
   std::shared_future<const CurlApi*> loaded;
   std::atomic<const CurlApi*> ready{nullptr};
 
@@ -66,13 +75,16 @@ struct Loader {
     } catch (const std::system_error&) {
       loaded = std::async(std::launch::deferred, Open).share();  // no thread to spare
     }
+    static AwaitLoadAtExit atExit{loaded};
     return loaded;
   }
 };
 
+// Never destroyed: a worker abandoned by a time-out may still make HTTP
+// calls while the program ends.
 Loader& TheLoader() {
-  static Loader loader;
-  return loader;
+  static Loader* loader = new Loader;
+  return *loader;
 }
 
 }  // namespace
@@ -85,8 +97,6 @@ const CurlApi* Curl() {
   return api;
 }
 
-}  // namespace detail
-
-void PrepareHttp() { detail::TheLoader().Start(); }
+void PrepareHttp() { TheLoader().Start(); }
 
 }  // namespace zoq::platform

@@ -5,7 +5,7 @@
 
 #include <curl/curl.h>
 
-namespace zoq::platform::detail {
+namespace zoq::platform {
 
 struct CurlApi {
   decltype(&::curl_easy_init) easy_init;
@@ -33,4 +33,4 @@ struct CurlApi {
 // Null when it is missing or lacks a call: HTTP then fails, nothing else.
 const CurlApi* Curl();
 
-}  // namespace zoq::platform::detail
+}  // namespace zoq::platform

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/inet_test_helpers.h"
-#include "platform/wait.h"
+#include "tests/support/inet_test_helpers.h"
+#include "platform/prepare_http.h"
 
 namespace {
 

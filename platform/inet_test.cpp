@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/inet_test_helpers.h"
+#include "tests/support/inet_test_helpers.h"
 #include "tests/support/wine.h"
 
 namespace {

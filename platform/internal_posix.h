@@ -10,7 +10,7 @@
 
 #include "platform/win32.h"
 
-namespace zoq::platform::detail {
+namespace zoq::platform {
 
 // A fresh handle value: never null and never handed out twice in the
 // process, so a stale handle can only ever be refused, never reach another
@@ -31,6 +31,23 @@ std::condition_variable& ThreadEndSignal();
 // Wakes the registered message waiter, if any; callable from any thread.
 void WakeMessageWaiter();
 
+// --- Text of headers and addresses ---
+
+// ASCII letters in lower case; other bytes unchanged.
+inline std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
+
+// Without the spaces and tabs at either end.
+inline std::string_view Trim(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
 // --- The process-wide cookie store ---
 
 // Stores `cookie` ("name=value; attribute; ..." as a Set-Cookie header
@@ -41,4 +58,4 @@ bool StoreCookie(std::string_view url, std::string_view cookie);
 // when none match.
 std::string CookiesFor(std::string_view url);
 
-}  // namespace zoq::platform::detail
+}  // namespace zoq::platform

@@ -14,9 +14,9 @@
 #include <thread>
 #include <unordered_map>
 
-#include "platform/internal_posix.h"
+#include "internal_posix.h"
 
-namespace zoq::platform::detail {
+namespace zoq::platform {
 namespace {
 
 thread_local DWORD lastError = ERROR_SUCCESS;
@@ -55,9 +55,9 @@ std::shared_ptr<ThreadRecord> FindThread(HANDLE handle) {
 std::mutex& ThreadEndMutex() { return Registry().mutex; }
 std::condition_variable& ThreadEndSignal() { return Registry().ended; }
 
-}  // namespace zoq::platform::detail
+}  // namespace zoq::platform
 
-using namespace zoq::platform::detail;
+using namespace zoq::platform;
 
 DWORD GetLastError() { return lastError; }
 void SetLastError(DWORD errorCode) { lastError = errorCode; }

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/internal_posix.h"
+#include "internal_posix.h"
 #include "platform/wait.h"
 
 namespace zoq::platform {
@@ -48,19 +48,15 @@ void SetMessageWaiter(MessageWaiter* waiter) {
   slot.owner = std::this_thread::get_id();
 }
 
-namespace detail {
-
 void WakeMessageWaiter() {
   WaiterSlot& slot = Slot();
   std::lock_guard lock(slot.mutex);
   if (slot.waiter != nullptr) slot.waiter->Wake();
 }
 
-}  // namespace detail
 }  // namespace zoq::platform
 
 using namespace zoq::platform;
-using namespace zoq::platform::detail;
 
 DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll,
                                 DWORD milliseconds, DWORD wakeMask) {

@@ -6,7 +6,4 @@ namespace zoq::platform {
 
 void SetMessageWaiter(MessageWaiter*) {}
 
-// WinINet is a system library, loaded with the program.
-void PrepareHttp() {}
-
 }  // namespace zoq::platform

@@ -27,7 +27,7 @@ struct Cp936Run {
 struct Cp936BestFit {
   std::uint16_t unicode, bytes;
 };
-#include "platform/cp936_windows.inc"
+#include "../cp936_windows.inc"
 
 // Converts `in` with `cd` in one go; the number of output bytes, or -1 when
 // iconv refuses the input.

@@ -10,11 +10,13 @@
 #include <thread>
 
 #include "fetch/fetch.h"
-#include "fetch/test_waiter.h"
+#include "tests/support/test_waiter.h"
 #include "tests/hostile/raw_server.h"
 
 namespace zoq {
 namespace {
+
+using fetch::PageFetch;
 
 using hostile::Connection;
 using hostile::RawServer;
@@ -32,10 +34,13 @@ constexpr std::int32_t kShortTimeout = 1;  // seconds
 
 // AddressSanitizer writes shadow memory for every allocation, an eighth of
 // its size, touched or not; its peak memory figures carry that on top.
+// It also holds freed memory back, up to 256 MiB, before reusing it.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr long kShadowSlackKiB = 64 * 1024;
+constexpr long kQuarantineKiB = 256 * 1024;
 #else
 constexpr long kShadowSlackKiB = 0;
+constexpr long kQuarantineKiB = 0;
 #endif
 
 // One byte a second is not progress the caller waits for: without window
@@ -78,27 +83,53 @@ TEST(HostileServer, DripFeedCompletesWhileMessagesKeepArriving) {
   EXPECT_GT(waiter.Waits(), 3);
 }
 
-// A body that never ends: the time-out decides, and the abandoned worker
-// stops reading instead of buffering the endless stream.
-TEST(HostileServer, EndlessBodyTimesOutAndIsDropped) {
+// A body that never ends, without a length or with one it never honours:
+// the fetch fails, and its worker stops reading instead of buffering the
+// stream. A trickle is ended by the time-out; a flood by the 256 MiB bound,
+// long before the time-out.
+TEST(HostileServer, EndlessBodyIsDroppedAtTheTimeOutOrAtTheBound) {
   std::atomic<long> sent{0};
-  RawServer server([&](Connection& c) {
+  RawServer trickle([&](Connection& c) {
     if (!c.Send("HTTP/1.1 200 OK\r\nContent-Type: application/octet-stream\r\n\r\n")) return;
     const std::string chunk(64 * 1024, 'z');
     // About 12 MiB a second: enough to notice buffering, little enough to
     // keep the test's memory small.
     while (c.Send(chunk) && c.Pause(5ms)) sent += static_cast<long>(chunk.size());
   });
-  const long before = PeakRssKiB();
+  long before = PeakRssKiB();
   Text headers;
-  const Bytes body = PageFetch(server.Url(), {}, {}, {}, {}, {}, {}, kShortTimeout, &headers);
+  Bytes body = PageFetch(trickle.Url(), {}, {}, {}, {}, {}, {}, kShortTimeout, &headers);
   EXPECT_TRUE(body.empty());
-  EXPECT_TRUE(server.WaitForClientGone(10s));
+  EXPECT_TRUE(trickle.WaitForClientGone(10s));
   const long sentWhenDropped = sent.load();
   EXPECT_GT(sentWhenDropped, 0);
   // Nothing holds the stream beyond what arrived before the time-out, and a
   // few copies of that at most.
   EXPECT_LT(PeakRssKiB() - before, 4 * sentWhenDropped / 1024 + 64 * 1024);
+
+  constexpr long kBound = 256L << 20;
+  std::atomic<long> flooded{0};
+  RawServer flood([&](Connection& c) {
+    if (!c.Send("HTTP/1.1 200 OK\r\nContent-Length: 1099511627776\r\n\r\n")) return;
+    const std::string chunk(1 << 20, 'f');
+    // Past the bound at full speed, then a byte now and then: a client
+    // without the bound waits for its time-out rather than for its memory.
+    while (flooded < kBound + (64L << 20) && c.Send(chunk)) flooded += 1 << 20;
+    while (c.Pause(100ms) && c.Send("f")) ++flooded;
+  });
+  constexpr std::int32_t kLongTimeout = 30;  // seconds
+  before = PeakRssKiB();
+  headers = "stale";
+  const auto start = std::chrono::steady_clock::now();
+  body = PageFetch(flood.Url(), {}, {}, {}, {}, {}, {}, kLongTimeout, &headers);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(kLongTimeout / 2));
+  EXPECT_TRUE(body.empty());
+  EXPECT_TRUE(headers.empty());
+  EXPECT_TRUE(flood.WaitForClientGone(10s));
+  EXPECT_GT(flooded.load(), kBound);
+  // The bound and the last doubling of the buffer below it, no more.
+  EXPECT_LT(PeakRssKiB() - before,
+            (kBound + kBound / 2) / 1024 + kShadowSlackKiB + kQuarantineKiB);
 }
 
 // Header lines that never end: the HTTP layer refuses a header block beyond

@@ -24,6 +24,8 @@
 namespace zoq {
 namespace {
 
+using fetch::PageFetch;
+
 long PeakRssKiB() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);

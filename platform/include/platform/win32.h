@@ -88,9 +88,12 @@ DWORD MsgWaitForMultipleObjects(DWORD count, const HANDLE* handles, BOOL waitAll
                                 DWORD milliseconds, DWORD wakeMask);
 
 // --- WinINet, used synchronously ---
-// Here on libcurl. A request goes on the wire as: the request line with the
-// verb exactly as given (none: GET) and the object name (spaces and control
-// bytes percent-encoded); "Host: host[:port]" (no port when 80); after a 401
+// Here on libcurl, with what the program uses: HTTP/1.1 only (a version
+// other than "HTTP/1.1", a referrer, accept types, header modifiers other
+// than 0, and sending the verb HEAD fail with ERROR_INVALID_PARAMETER). A
+// request goes on the wire as: the request line with the verb exactly as
+// given (none: GET) and the object name (spaces and control bytes
+// percent-encoded); "Host: host[:port]" (no port when 80); after a 401
 // challenge, when the connection has a user name, an Authorization line;
 // the lines added with HttpAddRequestHeadersA, then those of the header
 // block given to HttpSendRequestA, as given and in order (a block need not
@@ -119,10 +122,6 @@ inline constexpr INTERNET_PORT INTERNET_DEFAULT_HTTP_PORT = 80;
 inline constexpr DWORD INTERNET_FLAG_RELOAD = 0x80000000;
 inline constexpr DWORD INTERNET_FLAG_NO_COOKIES = 0x00080000;
 inline constexpr DWORD HTTP_QUERY_RAW_HEADERS_CRLF = 22;
-inline constexpr DWORD HTTP_ADDREQ_FLAG_ADD_IF_NEW = 0x10000000;
-inline constexpr DWORD HTTP_ADDREQ_FLAG_ADD = 0x20000000;
-inline constexpr DWORD HTTP_ADDREQ_FLAG_COALESCE = 0x40000000;
-inline constexpr DWORD HTTP_ADDREQ_FLAG_REPLACE = 0x80000000;
 
 HINTERNET InternetOpenA(LPCSTR agent, DWORD accessType, LPCSTR proxy, LPCSTR proxyBypass,
                         DWORD flags);

@@ -7,7 +7,7 @@
 #include "runtime/core.h"
 #include "text/text.h"
 
-namespace zoq {
+namespace zoq::fetch {
 
 // The response body; the empty byte set on any failure or on time-out.
 // An absent text parameter is the empty text; `timeoutSeconds` 0 (or out of
@@ -24,9 +24,8 @@ Bytes PageFetch(const Text& url, const Text& method = {}, const Text& proxy = {}
                 std::int32_t timeoutSeconds = 0, Text* responseHeaders = nullptr,
                 const Text& cookies = {});
 
-// One HTTP exchange driven by the request packet in `packetFile`; writes the
-// reply packet there. 1 when the reply was written, 0 otherwise. Runs on the
-// fetch worker thread.
-int HttpExchange(rt::FileNumber packetFile);
+}  // namespace zoq::fetch
 
+namespace zoq {
+using fetch::PageFetch;  // until app/ names it fetch::PageFetch
 }  // namespace zoq

@@ -1,7 +1,10 @@
-// What the layers above plug into the platform layer: the hook through which
-// a window system lets MsgWaitForMultipleObjects see its events where the
-// wait is not built into the OS, and a head start for the HTTP calls.
+// What a window system plugs into the platform layer: the hook through which
+// MsgWaitForMultipleObjects sees its events where the wait is not built into
+// the OS.
 #pragma once
+
+// Until app/ includes it itself, for its PrepareHttp().
+#include "platform/prepare_http.h"
 
 namespace zoq::platform {
 
@@ -20,9 +23,5 @@ class MessageWaiter {
 // nullptr (the default): no window system; only the handle or the time-out
 // ends a wait.
 void SetMessageWaiter(MessageWaiter* waiter);
-
-// Starts readying the HTTP calls in the background, for a program that will
-// soon make them; they ready themselves on first use anyway. Returns at once.
-void PrepareHttp();
 
 }  // namespace zoq::platform

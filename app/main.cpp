@@ -3,7 +3,7 @@
 #include "app/clock.h"
 #include "app/version_check.h"
 #include "forms/forms.h"
-#include "platform/wait.h"
+#include "platform/prepare_http.h"
 #include "runtime/core.h"
 #include "runtime/ui.h"
 

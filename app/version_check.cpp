@@ -45,7 +45,7 @@ Text VersionFromPage(ui::Window& main, const VersionCheckServices& services) {
 
 VersionCheckServices RealVersionCheckServices() {
   return {
-      .fetch = [](const Text& url) { return PageFetch(url); },
+      .fetch = [](const Text& url) { return fetch::PageFetch(url); },
       .message = [](const Text& text, int style) { ui::ShowMessage(text, style, std::nullopt); },
       .openInBrowser = [](const Text& url) { ui::OpenInBrowser(url); },
       .endProgram = [] { rt::EndProgram(); },

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "fetch/fetch.h"
-#include "tests/support/loopback_server.h"
+#include "support/loopback_server.h"
 
 namespace {
 

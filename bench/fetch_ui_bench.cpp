@@ -15,7 +15,7 @@
 
 #include "fetch/fetch.h"
 #include "runtime/ui.h"
-#include "tests/support/loopback_server.h"
+#include "support/loopback_server.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "fetch/fetch.h"
 #include "http_exchange.h"
 #include "packet.h"
-#include "tests/support/loopback_server.h"
-#include "tests/support/wine.h"
+#include "support/loopback_server.h"
+#include "support/wine.h"
 
 namespace zoq::fetch {
 namespace {

@@ -11,8 +11,8 @@
 
 #include "fetch/fetch.h"
 #include "runtime/core.h"
-#include "tests/support/loopback_server.h"
-#include "tests/support/test_waiter.h"
+#include "support/loopback_server.h"
+#include "support/test_waiter.h"
 
 namespace zoq::fetch {
 namespace {

@@ -19,7 +19,7 @@
 #include "fetch/fetch.h"
 #include "platform/win32.h"
 #include "runtime/core.h"
-#include "tests/support/loopback_server.h"
+#include "support/loopback_server.h"
 
 namespace zoq::fetch {
 namespace {

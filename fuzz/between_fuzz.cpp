@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "check.h"
-#include "text/url.h"
+#include "text/between.h"
 
 using namespace zoq;
 using zoq::fuzz::WithoutZeros;

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "check.h"
-#include "text/url.h"
+#include "text/decode.h"
 
 using namespace zoq;
 using zoq::fuzz::HasZero;

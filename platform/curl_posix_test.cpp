@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/support/inet_test_helpers.h"
+#include "support/inet_test_helpers.h"
 #include "platform/prepare_http.h"
 
 namespace {

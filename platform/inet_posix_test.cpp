@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tests/support/inet_test_helpers.h"
+#include "support/inet_test_helpers.h"
 
 namespace {
 

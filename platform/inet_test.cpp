@@ -6,8 +6,8 @@
 #include <string>
 #include <thread>
 
-#include "tests/support/inet_test_helpers.h"
-#include "tests/support/wine.h"
+#include "support/inet_test_helpers.h"
+#include "support/wine.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "fetch/fetch.h"
 #include "forms/forms.h"
 #include "runtime/ui.h"
-#include "tests/support/loopback_server.h"
+#include "support/loopback_server.h"
 #include "text/text.h"
 #include "text/between.h"
 #include "text/decode.h"
@@ -57,7 +57,7 @@ void Report(benchmark::State& state) {
 void BM_Fetch(benchmark::State& state) {
   test::LoopbackServer server;
   server.Script({test::HttpReply(200, "OK", {}, Page(state.range(0)))});
-  for (auto _ : state) benchmark::DoNotOptimize(PageFetch(server.Url("/article")).data());
+  for (auto _ : state) benchmark::DoNotOptimize(zoq::fetch::PageFetch(server.Url("/article")).data());
   Report(state);
 }
 
@@ -99,7 +99,7 @@ void BM_WholeCheck(benchmark::State& state) {
   const std::string url = server.Url("/blog/zoq/article/1.html");
   int matches = 0;
   app::VersionCheckServices services{
-      .fetch = [&](const Text&) { return PageFetch(url); },
+      .fetch = [&](const Text&) { return zoq::fetch::PageFetch(url); },
       .message = [&](const Text&, int) { ++matches; },
       .openInBrowser = [](const Text&) {},
       .endProgram = [] {},

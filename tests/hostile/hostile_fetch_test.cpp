@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "fetch/fetch.h"
-#include "tests/support/test_waiter.h"
-#include "tests/hostile/raw_server.h"
+#include "support/test_waiter.h"
+#include "raw_server.h"
 
 namespace zoq {
 namespace {

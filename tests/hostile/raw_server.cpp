@@ -1,4 +1,4 @@
-#include "tests/hostile/raw_server.h"
+#include "raw_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "fetch/fetch.h"
-#include "tests/hostile/raw_server.h"
+#include "raw_server.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define ZOQ_WITH_LSAN 1

@@ -1,4 +1,4 @@
-#include "tests/support/loopback_server.h"
+#include "support/loopback_server.h"
 
 #include <algorithm>
 #include <cctype>

@@ -25,7 +25,3 @@ Bytes PageFetch(const Text& url, const Text& method = {}, const Text& proxy = {}
                 const Text& cookies = {});
 
 }  // namespace zoq::fetch
-
-namespace zoq {
-using fetch::PageFetch;  // until app/ names it fetch::PageFetch
-}  // namespace zoq

@@ -3,9 +3,6 @@
 // the OS.
 #pragma once
 
-// Until app/ includes it itself, for its PrepareHttp().
-#include "platform/prepare_http.h"
-
 namespace zoq::platform {
 
 class MessageWaiter {

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/win32.h"
-#include "tests/support/loopback_server.h"
+#include "support/loopback_server.h"
 
 namespace zoq::test {
 

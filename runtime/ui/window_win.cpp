@@ -814,6 +814,11 @@ void CloseAllWindows() {
   for (FormWindow* window : windows) window->Dispose();
 }
 
+void ReleaseBrushes() {
+  for (auto& [colour, brush] : Brushes()) DeleteObject(brush);
+  Brushes().clear();
+}
+
 void FreeDestroyedWindows() {
   if (handlerDepth > 0) return;
   std::vector<FormWindow*> windows;

@@ -56,7 +56,7 @@ set(ZOQ_TEST_TIMEOUT 300 CACHE STRING "Seconds before a unit test case counts as
 
 # One test binary per folder, each case registered with CTest. WINDOWS: the
 # tests build windows; tests/support's main() makes the one application of
-# the run (on Qt's offscreen platform).
+# the run (on Qt's offscreen platform, or on Win32).
 function(zoq_test_binary name)
   cmake_parse_arguments(ARG "WINDOWS" "" "SOURCES;LIBS" ${ARGN})
   if(NOT ZOQ_WITH_TESTS OR NOT ARG_SOURCES)
@@ -66,8 +66,12 @@ function(zoq_test_binary name)
   zoq_warnings(${name})
   if(ARG_WINDOWS)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} zoq_ui_test_main)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-                         PROPERTIES TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    if(WIN32)
+      gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${ZOQ_TEST_TIMEOUT})
+    else()
+      gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+                           PROPERTIES TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    endif()
   else()
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${ZOQ_TEST_TIMEOUT})

@@ -19,8 +19,9 @@ wine=/usr/lib/wine/wine64
 wine_env=(
   LOCPATH="$state/locale" LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
   WINEPREFIX="$state/prefix" WINEDEBUG=-all
-  # No .NET or HTML engine installers, and no window anywhere.
-  WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+  # No .NET or HTML engine installers. Windows go to ZOQ_WINE_DISPLAY (an X
+  # server the caller started), or nowhere.
+  WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY="${ZOQ_WINE_DISPLAY:-}"
 )
 
 if [[ ! -e $state/ready ]]; then

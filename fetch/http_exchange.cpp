@@ -11,6 +11,7 @@
 #include "exchange_slot.h"
 #include "headers.h"
 #include "packet.h"
+#include "platform/fill_ahead.h"
 #include "platform/win32.h"
 #include "text/url.h"
 
@@ -44,6 +45,7 @@ std::optional<Bytes> ReadBody(const ExchangeSlot& slot, std::size_t expected) {
   Bytes body;
   MakeRoom(body, std::max<std::size_t>(expected, kReadChunk));
   std::uint8_t chunk[kReadChunk];
+  platform::FillAhead ahead;
   for (;;) {
     HINTERNET request = slot.Live(ExchangeSlot::kRequest);
     if (!request) return std::nullopt;
@@ -51,6 +53,7 @@ std::optional<Bytes> ReadBody(const ExchangeSlot& slot, std::size_t expected) {
     const bool roomy = body.capacity() - size >= kReadChunk;
     std::uint8_t* into = chunk;
     if (roomy) {
+      ahead.Before(body.data(), body.capacity(), size, kReadChunk);
       body.resize(size + kReadChunk);
       into = body.data() + size;
     }

@@ -18,7 +18,7 @@ export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
 norandom=()
 if setarch "$(uname -m)" -R true 2>/dev/null; then norandom=(setarch "$(uname -m)" -R); fi
 status=0
-for t in runtime/runtime_core_tests fetch/fetch_tests; do
+for t in runtime/core/runtime_core_tests fetch/fetch_tests; do
   echo "-- $t"
   "${norandom[@]}" "$build/$t" --gtest_brief=1 || status=1
 done

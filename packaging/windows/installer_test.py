@@ -82,7 +82,7 @@ def test(session, args):
     check(wine.run(timeout=300).returncode == 0, "the Wine prefix was not made")
     wine.settle()
 
-    # The installer's own window: its caption is the Chinese one.
+    # The installer's own window, its caption in Chinese.
     setup = wine.start(args.setup)
     wait_for("the installer's Chinese page", lambda: session.windows(f"{MAIN_TITLE} 安装"), 60,
              interval=0.2)
@@ -121,7 +121,7 @@ def test(session, args):
     check(size == (program.stat().st_size + 1023) // 1024,
           f"EstimatedSize {size} KiB for a program of {program.stat().st_size} bytes")
 
-    # The installed program, started as the shortcut starts it.
+    # The installed program itself, against a matching page.
     session.serve_version_page(args.version_url, matching_page("1.2"))
     app = wine.start(program)
     box = wait_for("the start-up message box",

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Runs a Windows program under 64-bit Wine as on a Chinese Windows: ANSI code
-# page 936, no display, a private prefix.
+# page 936, the Chinese faces the layouts name, no display, a private prefix.
 #   wine-run.sh STATE_DIR PROGRAM [ARGS...]   runs PROGRAM
 #   wine-run.sh STATE_DIR                     only prepares STATE_DIR
 # STATE_DIR holds the prefix and the generated zh_CN.UTF-8 locale; both are
 # made on first use, under a lock because CTest starts several at once.
+# ZOQ_WINE_DISPLAY, when set, is the X display the program's windows go to.
 set -euo pipefail
 mkdir -p "$1"
 state=$(cd "$1" && pwd)  # Wine wants an absolute prefix
@@ -20,13 +21,13 @@ wine_env=(
   LOCPATH="$state/locale" LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
   WINEPREFIX="$state/prefix" WINEDEBUG=-all
   # No .NET or HTML engine installers, and no window anywhere.
-  WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+  WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY="${ZOQ_WINE_DISPLAY:-}"
 )
 
-if [[ ! -e $state/ready ]]; then
+if [[ ! -e $state/ready-fonts ]]; then
   (
     flock 9
-    if [[ ! -e $state/ready ]]; then
+    if [[ ! -e $state/ready-fonts ]]; then
       if [[ ! -d $state/locale/zh_CN.UTF-8 ]]; then
         mkdir -p "$state/locale"
         localedef -i zh_CN -f UTF-8 "$state/locale/zh_CN.UTF-8" >/dev/null 2>&1 || true
@@ -36,8 +37,25 @@ if [[ ! -e $state/ready ]]; then
         fi
       fi
       # The lock descriptor stays out of the server that wineboot leaves running.
-      env -u WAYLAND_DISPLAY "${wine_env[@]}" "$wine" wineboot --init >/dev/null 2>&1 9>&- || true
-      touch "$state/ready"
+      env -u WAYLAND_DISPLAY "${wine_env[@]}" DISPLAY= "$wine" wineboot --init \
+        >/dev/null 2>&1 9>&- || true
+      # The prefix has no face of the names the layouts give: Wine replaces them
+      # with the installed AR PL faces (Kai for 楷体, Ming for 宋体).
+      fonts=$state/fonts.reg
+      {
+        printf '\xff\xfe'
+        printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+          '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+          '"楷体_GB2312"="AR PL UKai CN"' '"楷体"="AR PL UKai CN"' '"KaiTi"="AR PL UKai CN"' \
+          '"新宋体"="AR PL UMing CN"' '"NSimSun"="AR PL UMing CN"' '"宋体"="AR PL UMing CN"' |
+          iconv -f UTF-8 -t UTF-16LE
+      } >"$fonts"
+      if ! env -u WAYLAND_DISPLAY "${wine_env[@]}" DISPLAY= "$wine" reg import "$fonts" \
+           >/dev/null 2>&1 9>&-; then
+        echo "wine-run: cannot set the font replacements" >&2
+        exit 1
+      fi
+      touch "$state/ready-fonts"
     fi
   ) 9>"$state/lock"
 fi

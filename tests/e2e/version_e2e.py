@@ -16,6 +16,9 @@ than guessed from polling.
   no-markers,       window ever mapped
   empty, no-server
 Every case with a server also checks the request it received, byte for byte.
+With --wine the Windows build runs under Wine (wine.py), and the exact texts
+are read as well: the box's caption, message and button, the main window's
+title and its clock line.
 """
 import argparse
 import re
@@ -25,6 +28,7 @@ import sys
 import time
 from urllib.parse import urlsplit
 
+import wine
 from e2e import MAIN_TITLE, TOP, Failure, Session, check, matching_page, wait_for
 
 USER_AGENT = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)"
@@ -58,9 +62,12 @@ CASES = {
 }
 
 
+MESSAGES = {"match": "最新版本~！可以使用~！", "mismatch": "匹配失败发现最新版本~！"}
+
+
 class VersionSession(Session):
-    def __init__(self):
-        super().__init__(prefix="zoq-version-e2e-")
+    def __init__(self, runner=None):
+        super().__init__(prefix="zoq-version-e2e-", runner=runner)
         self.xev_log = self.dir / "xev.log"
         self.record_dir = self.dir / "requests"
         self.record_dir.mkdir()
@@ -104,9 +111,6 @@ class VersionSession(Session):
         match = re.search(r'= "(.*)"$', self.window_property(window, "_NET_WM_NAME"))
         return match.group(1) if match else ""
 
-    def is_modal(self, window):
-        return "_NET_WM_STATE_MODAL" in self.window_property(window, "_NET_WM_STATE")
-
     def requests(self):
         return [p.read_bytes() for p in sorted(self.record_dir.glob("request-*.bin"))]
 
@@ -128,6 +132,28 @@ def colours(image, region):
     return len({data[i:i + 3] for i in range(0, len(data), 3)})
 
 
+def check_box_texts(session, box, message):
+    """The box's exact caption, message and button, as Windows has them."""
+    rows = session.runner.rows(session)
+    row = session.runner.top_level(session, box, rows)
+    check(row is not None and row.cls == "#32770", f"no message box under {box}")
+    check(row.text == MAIN_TITLE, f"box caption {row.text!r}")
+    texts = sorted(c.text for c in wine.controls(rows, row) if c.visible and c.text)
+    check(texts == sorted([message, "确定"]), f"box texts {texts}")
+
+
+def clock_text(session, main):
+    """The clock line 标签3's text, found at its place in the client area."""
+    rows = session.runner.rows(session)
+    row = session.runner.top_level(session, main, rows)
+    check(row is not None, "the main window is not listed")
+    check(row.text == MAIN_TITLE, f"main window title {row.text!r}")
+    at = (row.client[0] + CLOCK_LINE[0], row.client[1] + CLOCK_LINE[1])
+    labels = [c for c in wine.controls(rows, row) if c.rect[:2] == at]
+    check(len(labels) == 1, f"controls at the clock line's place: {labels}")
+    return labels[0].text
+
+
 def check_main_window(session, dismissed, every_check):
     main = wait_for("the main window", lambda: session.mapped_windows()[1:], 15)[0]
     first = session.screenshot("first.png", main)
@@ -138,6 +164,10 @@ def check_main_window(session, dismissed, every_check):
     # ticked while the box was up.
     if age < 0.8:
         check(colours(first, CLOCK_LINE) == 1, "the clock line shows text before its first tick")
+        if session.runner.lists_windows:
+            text = clock_text(session, main)
+            check(text == "" or time.monotonic() - dismissed > 0.9,
+                  f"the clock line reads {text!r} before its first tick")
     else:
         print(f"note: first screenshot {age:.2f} s after Return; blank clock line not checked")
 
@@ -149,6 +179,10 @@ def check_main_window(session, dismissed, every_check):
     if every_check:
         ticked = session.screenshot("ticked.png", main)
         wait_for("the clock line's next tick", lambda: changed(ticked, "next.png"), 5, 0.3)
+    if session.runner.lists_windows:
+        text = clock_text(session, main)
+        check(text.startswith("北京时间："), f"clock line {text!r}")
+        wait_for("the clock text to change", lambda: clock_text(session, main) != text, 3, 0.2)
     check(session.program.poll() is None, "the program ended after a match")
     check(session.browser_calls() == [], "the browser was called after a match")
 
@@ -189,6 +223,8 @@ def run_case(session, args):
     check(len(session.mapped_windows()) == 1, "another window shows beside the message box")
     check(session.browser_calls() == [], "the browser was called before the message was read")
     check(session.program.poll() is None, "the program ended while its message was up")
+    if session.runner.lists_windows:
+        check_box_texts(session, box, MESSAGES[outcome])
 
     # Long enough for a clock started too early to tick, or a browser called
     # too early to be seen.
@@ -213,9 +249,10 @@ def main():
     parser.add_argument("--version-url", required=True)
     parser.add_argument("--download-url", required=True)
     parser.add_argument("--case", required=True, choices=sorted(CASES))
+    wine.add_arguments(parser)
     args = parser.parse_args()
 
-    with VersionSession() as session:
+    with VersionSession(wine.runner(args)) as session:
         try:
             run_case(session, args)
         except Failure as failure:

@@ -59,7 +59,7 @@ class Wine:
 
     def __init__(self, state_dir, winlist):
         self.state = Path(state_dir).resolve()
-        self.winlist = Path(winlist).resolve()
+        self.winlist = Path(winlist).resolve() if winlist else None
         self.image = None
         # The first use makes the prefix and the locale (several seconds):
         # not while a test is timing anything.

@@ -6,9 +6,9 @@
 
 #include <vector>
 
-#include "runtime/ui_test_application.h"
 #include "forms/forms.h"
 #include "platform/win32.h"
+#include "support/fake_window.h"
 
 namespace zoq::app {
 namespace {
@@ -32,33 +32,7 @@ TEST(ClockLine, IsCodePage936Bytes) {
   EXPECT_EQ(line.substr(line.size() - 9), "3\xCA\xB1" "4\xB7\xD6" "5\xC3\xEB");
 }
 
-// Records what a handler writes, to see every write, equal ones too.
-class RecordingWindow : public ui::Window {
- public:
-  std::vector<std::pair<Text, Text>> writes;
-  void OnCreated(ui::Handler) override {}
-  void OnClick(const Text&, ui::Handler) override {}
-  void OnTick(const Text&, ui::Handler) override {}
-  Text Title() const override { return {}; }
-  void SetTitle(const Text&) override {}
-  Text ControlText(const Text&) const override { return {}; }
-  void SetControlText(const Text& control, const Text& text) override {
-    writes.emplace_back(control, text);
-  }
-  ui::Colour TextColour(const Text&) const override { return 0; }
-  void SetTextColour(const Text&, ui::Colour) override {}
-  ui::Colour BackColour(const Text&) const override { return 0; }
-  void SetBackColour(const Text&, ui::Colour) override {}
-  void SetPicture(const Text&, const Bytes&) override {}
-  void SetTimerInterval(const Text&, int) override {}
-  ui::Colour PickerColour(const Text&) const override { return 0; }
-  void SetPickerColour(const Text&, ui::Colour) override {}
-  bool ShowOpenDialog(const Text&) override { return false; }
-  Text DialogFileName(const Text&) const override { return {}; }
-  void Destroy() override {}
-  QWidget* TopLevel() const override { return nullptr; }
-  QWidget* Widget(const Text&) const override { return nullptr; }
-};
+using testing::FakeWindow;
 
 class FixedClock : public ::testing::Test {
  protected:
@@ -67,11 +41,11 @@ class FixedClock : public ::testing::Test {
 
 TEST_F(FixedClock, EveryTickWritesTheWholeLineEvenWhenUnchanged) {
   rt::SetClockSource([] { return At(2026, 12, 9, 23, 59, 59); });
-  RecordingWindow main;
+  FakeWindow main;
   ClockTick(main);
   ClockTick(main);
-  ASSERT_EQ(main.writes.size(), 2u);
-  for (const auto& [control, text] : main.writes) {
+  ASSERT_EQ(main.textWrites.size(), 2u);
+  for (const auto& [control, text] : main.textWrites) {
     EXPECT_EQ(control, "标签3");
     EXPECT_EQ(text, "北京时间：2026年12月9日23时59分59秒");
   }
@@ -80,12 +54,12 @@ TEST_F(FixedClock, EveryTickWritesTheWholeLineEvenWhenUnchanged) {
 TEST_F(FixedClock, ClockChangesShowOnTheNextTick) {
   rt::DateTime now = At(2026, 12, 9, 23, 59, 59);
   rt::SetClockSource([&now] { return now; });
-  RecordingWindow main;
+  FakeWindow main;
   ClockTick(main);
   now = At(2026, 12, 10, 0, 0, 0);  // midnight: the date moves with the time
   ClockTick(main);
-  ASSERT_EQ(main.writes.size(), 2u);
-  EXPECT_EQ(main.writes[1].second, "北京时间：2026年12月10日0时0分0秒");
+  ASSERT_EQ(main.textWrites.size(), 2u);
+  EXPECT_EQ(main.textWrites[1].second, "北京时间：2026年12月10日0时0分0秒");
 }
 
 TEST_F(FixedClock, MainWindowClockLineTicksEverySecond) {

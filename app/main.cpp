@@ -7,9 +7,7 @@
 #include "runtime/core.h"
 #include "runtime/ui.h"
 
-#ifdef ZOQ_HAVE_SETTINGS
 #include "settings/settings.h"
-#endif
 
 namespace {
 
@@ -20,22 +18,10 @@ using namespace zoq;
 // the program.
 void MainCreated(ui::Window& main) { app::VersionCheck(main); }
 
-void OpenSettings() {
-#ifdef ZOQ_HAVE_SETTINGS
-  settings::OpenSettingsWindow();
-#else
-  // Until the settings window exists: an empty window under its title.
-  ui::FormSpec empty{.name = forms::kSettingsWindow, .title = "个人设置", .left = 50,
-                     .top = 50, .width = 562, .height = 679, .backColour = 0x00FFFFFF,
-                     .icon = nullptr, .controls = {}};
-  if (!ui::WindowNamed(forms::kSettingsWindow)) ui::LoadWindow(empty, {}, nullptr, false);
-#endif
-}
-
 void BindMainWindow(ui::Window& main) {
   main.OnCreated([&main] { MainCreated(main); });
   main.OnTick("时钟1", [&main] { app::ClockTick(main); });
-  main.OnClick("图形按钮1", OpenSettings);
+  main.OnClick("图形按钮1", settings::OpenSettingsWindow);
 }
 
 // The program keeps no state of its own beyond its windows' controls: the
@@ -44,8 +30,8 @@ void ExitRoutine() {}
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  ui::Application application(argc, argv);
+int main() {
+  ui::Application application;
   // The start-up check fetches a page: the HTTP library loads meanwhile.
   platform::PrepareHttp();
   rt::RegisterExitRoutine(ExitRoutine);

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "app/config.h"
+#include "config.h"
 #include "fetch/fetch.h"
 #include "runtime/core.h"
 #include "text/text.h"

@@ -6,49 +6,23 @@
 #include <string>
 #include <vector>
 
-#include "runtime/ui_test_application.h"
-#include "app/config.h"
+#include "config.h"
 #include "forms/forms.h"
 #include "platform/win32.h"
+#include "support/fake_window.h"
 
 namespace zoq::app {
 namespace {
 
-// Holds control texts and timer intervals; everything else is inert.
-class FakeWindow : public ui::Window {
- public:
-  explicit FakeWindow(std::vector<std::string>* log) : log_(log) {
-    texts_["编辑框5"] = "1.2";
+// The main window's hidden boxes as the layout fills them, timer changes
+// written into `log`.
+struct CheckWindow : testing::FakeWindow {
+  explicit CheckWindow(std::vector<std::string>* log) {
+    texts["编辑框5"] = "1.2";
+    onTimer = [log](const Text& control, int milliseconds) {
+      log->push_back("timer " + control + " " + std::to_string(milliseconds));
+    };
   }
-  void OnCreated(ui::Handler) override {}
-  void OnClick(const Text&, ui::Handler) override {}
-  void OnTick(const Text&, ui::Handler) override {}
-  Text Title() const override { return {}; }
-  void SetTitle(const Text&) override {}
-  Text ControlText(const Text& control) const override {
-    auto it = texts_.find(control);
-    return it == texts_.end() ? Text{} : it->second;
-  }
-  void SetControlText(const Text& control, const Text& text) override { texts_[control] = text; }
-  ui::Colour TextColour(const Text&) const override { return 0; }
-  void SetTextColour(const Text&, ui::Colour) override {}
-  ui::Colour BackColour(const Text&) const override { return 0; }
-  void SetBackColour(const Text&, ui::Colour) override {}
-  void SetPicture(const Text&, const Bytes&) override {}
-  void SetTimerInterval(const Text& control, int milliseconds) override {
-    log_->push_back("timer " + control + " " + std::to_string(milliseconds));
-  }
-  ui::Colour PickerColour(const Text&) const override { return 0; }
-  void SetPickerColour(const Text&, ui::Colour) override {}
-  bool ShowOpenDialog(const Text&) override { return false; }
-  Text DialogFileName(const Text&) const override { return {}; }
-  void Destroy() override {}
-  QWidget* TopLevel() const override { return nullptr; }
-  QWidget* Widget(const Text&) const override { return nullptr; }
-
- private:
-  std::vector<std::string>* log_;
-  std::map<Text, Text> texts_;
 };
 
 const std::string kMatch = "最新版本~！可以使用~！";
@@ -57,7 +31,7 @@ const std::string kMismatch = "匹配失败发现最新版本~！";
 // Runs the check on `page` and records, in order, what it did outside the window.
 struct CheckRun {
   std::vector<std::string> log;
-  FakeWindow main{&log};
+  CheckWindow main{&log};
 
   explicit CheckRun(const std::string& page) {
     VersionCheckServices services{
@@ -141,7 +115,7 @@ TEST(VersionCheck, TextOfThePageEndsAtAZeroByte) {
 
 TEST(VersionCheck, ComparesWithTheBuiltInVersionBox) {
   std::vector<std::string> log;
-  FakeWindow main(&log);
+  CheckWindow main(&log);
   main.SetControlText("编辑框5", "1.3");
   VersionCheckServices services{
       .fetch = [](const Text&) { return BytesFromText("<h2 class=\"title\">1.3</h2>"); },

@@ -26,12 +26,9 @@ double ThreadCpuMs() {
 }
 
 zoq::ui::Application& App() {
-  static int argc = 1;
-  static char name[] = "zoq_bench";
-  static char* argv[] = {name, nullptr};
   static std::unique_ptr<zoq::ui::Application> app = [] {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    return std::make_unique<zoq::ui::Application>(argc, argv);
+    return std::make_unique<zoq::ui::Application>();
   }();
   return *app;
 }

@@ -20,9 +20,9 @@ function(zoq_cp936_literals target)
   endif()
 endfunction()
 
-# Collects a folder's sources: *_test.cpp are tests, *_posix.cpp build
-# everywhere but Windows, *_win.cpp only on Windows (likewise the tests
-# *_posix_test.cpp and *_win_test.cpp).
+# Collects a folder's sources: *_test.cpp are tests, *_posix.cpp and *_qt.cpp
+# build everywhere but Windows, *_win.cpp only on Windows (likewise the tests
+# *_posix_test.cpp, *_qt_test.cpp and *_win_test.cpp).
 function(zoq_sources out_sources out_tests)
   file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   set(srcs)
@@ -31,7 +31,7 @@ function(zoq_sources out_sources out_tests)
     get_filename_component(n ${f} NAME)
     if(n MATCHES "_test\\.cpp$")
       if((n MATCHES "_win_test\\.cpp$" AND NOT WIN32) OR
-         (n MATCHES "_posix_test\\.cpp$" AND WIN32))
+         (n MATCHES "_(posix|qt)_test\\.cpp$" AND WIN32))
         continue()
       endif()
       list(APPEND tests ${f})
@@ -39,7 +39,7 @@ function(zoq_sources out_sources out_tests)
       if(WIN32)
         list(APPEND srcs ${f})
       endif()
-    elseif(n MATCHES "_posix\\.cpp$")
+    elseif(n MATCHES "_(posix|qt)\\.cpp$")
       if(NOT WIN32)
         list(APPEND srcs ${f})
       endif()
@@ -54,14 +54,22 @@ endfunction()
 # A hung test case gives up after this many seconds.
 set(ZOQ_TEST_TIMEOUT 300 CACHE STRING "Seconds before a unit test case counts as hung")
 
-# One test binary per folder, each case registered with CTest.
+# One test binary per folder, each case registered with CTest. WINDOWS: the
+# tests build windows; tests/support's main() makes the one application of
+# the run, on Qt's offscreen platform.
 function(zoq_test_binary name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "WINDOWS" "" "SOURCES;LIBS" ${ARGN})
   if(NOT ZOQ_WITH_TESTS OR NOT ARG_SOURCES)
     return()
   endif()
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
   zoq_warnings(${name})
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${ZOQ_TEST_TIMEOUT})
+  if(ARG_WINDOWS)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} zoq_qt_testing)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+                         PROPERTIES TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  else()
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${ZOQ_TEST_TIMEOUT})
+  endif()
 endfunction()

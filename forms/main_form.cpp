@@ -48,7 +48,7 @@ ControlSpec Store(const char* name, int left, int top, int width, int height,
 FormSpec BuildMainForm() {
   FormSpec form{.name = kMainWindow, .title = "Ｚｏｑ个人播放器",
                 .left = 50, .top = 50, .width = 748, .height = 319,
-                .icon = ":/forms/zoq.ico", .controls = {}};
+                .icon = "zoq.ico", .controls = {}};
   auto& c = form.controls;
 
   c.push_back({.name = "分组框1", .kind = Kind::GroupBox, .container = "",
@@ -56,7 +56,7 @@ FormSpec BuildMainForm() {
                .font = kFrameCaption, .textColour = kMagenta, .backColour = kCyan});
   c.push_back({.name = "图片框1", .kind = Kind::PictureBox, .container = "分组框1",
                .left = -8, .top = 0, .width = 320, .height = 288, .backColour = kCyan,
-               .picture = ":/forms/photo.jpg", .accessibleName = "照片"});
+               .picture = "photo.jpg", .accessibleName = "照片"});
   c.push_back(NoteBox("编辑框3", "分组框1", 0, "便笺1"));
   c.push_back(NoteBox("编辑框6", "", 72, "便笺2"));
   c.push_back(NoteBox("编辑框4", "", 144, "便笺3"));
@@ -65,7 +65,7 @@ FormSpec BuildMainForm() {
                .font = kClockFont, .textColour = kBlack, .backColour = kCyan});
   c.push_back({.name = "图形按钮1", .kind = Kind::GraphicButton, .container = "分组框1",
                .left = 712, .top = 256, .width = 72, .height = 48, .backColour = kCyan,
-               .picture = ":/forms/gear.png", .accessibleName = "个人设置"});
+               .picture = "gear.png", .accessibleName = "个人设置"});
 
   // Never shown.
   c.push_back({.name = "时钟1", .kind = Kind::Timer, .container = "分组框1",

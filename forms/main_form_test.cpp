@@ -15,7 +15,6 @@
 #include <set>
 
 #include "forms/forms.h"
-#include "runtime/ui_test_application.h"
 #include "runtime/ui_testing.h"
 
 namespace zoq::forms {
@@ -43,12 +42,12 @@ class MainFormTest : public ::testing::Test {
     main_->Destroy();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
-  QWidget* W(const char16_t* name) { return main_->Widget(Gbk(name)); }
+  QWidget* W(const char16_t* name) { return ui::testing::Widget(*main_, Gbk(name)); }
   ui::Window* main_ = nullptr;
 };
 
 TEST_F(MainFormTest, WindowTitleSizeAndPlace) {
-  QWidget* top = main_->TopLevel();
+  QWidget* top = ui::testing::TopLevel(*main_);
   EXPECT_EQ(top->windowTitle(), QStringLiteral("Ｚｏｑ个人播放器"));
   EXPECT_EQ(top->frameGeometry(), QRect(50, 50, 748, 319));
   EXPECT_EQ(ui::WindowNamed(kMainWindow), main_);
@@ -56,7 +55,7 @@ TEST_F(MainFormTest, WindowTitleSizeAndPlace) {
 }
 
 TEST_F(MainFormTest, EveryControlWhereTheLayoutPutsIt) {
-  QWidget* top = main_->TopLevel();
+  QWidget* top = ui::testing::TopLevel(*main_);
   QWidget* frame = W(u"分组框1");
   struct Expected {
     const char16_t* name;
@@ -152,9 +151,9 @@ TEST_F(MainFormTest, ColoursOfTheLayout) {
 }
 
 TEST_F(MainFormTest, ScreenShowsCyanFrameMagentaNotesAndThePictures) {
-  const QImage shot = main_->TopLevel()->grab().toImage();
+  const QImage shot = ui::testing::TopLevel(*main_)->grab().toImage();
   // The client area: the outer 748x319 less the platform's frame.
-  ASSERT_EQ(shot.size(), main_->TopLevel()->size());
+  ASSERT_EQ(shot.size(), ui::testing::TopLevel(*main_)->size());
   ASSERT_GE(shot.width(), 740);
   const QColor cyan(0, 255, 255);
   EXPECT_EQ(shot.pixelColor(600, 228), cyan);  // between note box 3 and the clock

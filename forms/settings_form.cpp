@@ -57,7 +57,7 @@ ControlSpec Button(const char* name, const char* container, int left, int top, i
 FormSpec BuildSettingsForm() {
   FormSpec form{.name = kSettingsWindow, .title = "个人设置",
                 .left = 50, .top = 50, .width = 562, .height = 679,
-                .backColour = kWhite, .icon = nullptr, .controls = {}};
+                .backColour = kWhite, .controls = {}};
   auto& c = form.controls;
 
   // The sheet and its three sections.
@@ -127,7 +127,7 @@ FormSpec BuildSettingsForm() {
   // Contact.
   c.push_back({.name = "图形按钮1", .kind = Kind::GraphicButton, .container = "分组框2",
                .left = 112, .top = 8, .width = 232, .height = 104,
-               .picture = ":/forms/contact.jpg", .accessibleName = "点击联系我"});
+               .picture = "contact.jpg", .accessibleName = "点击联系我"});
   c.push_back({.name = "标签10", .kind = Kind::Label, .container = "分组框2",
                .left = 352, .top = 96, .width = 176, .height = 40,
                .text = "看不明白联系我", .textColour = kMagenta, .backColour = kBlack});

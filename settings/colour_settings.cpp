@@ -1,6 +1,6 @@
 // 按钮2 and 按钮3: each applies every picker of its column at once.
 #include "forms/forms.h"
-#include "settings/handlers.h"
+#include "handlers.h"
 
 namespace zoq::settings {
 

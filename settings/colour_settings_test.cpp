@@ -1,6 +1,7 @@
 // 按钮2 and 按钮3: which picker reaches which control of the main window, in
 // which order, and what becomes of the settings window.
 #include <QEvent>
+#include <QPointer>
 #include <QPalette>
 #include <QWidget>
 
@@ -9,9 +10,11 @@
 #include <vector>
 
 #include "forms/forms.h"
-#include "settings/harness.h"
-#include "settings/handlers.h"
+#include "runtime/ui_testing.h"
+#include "handlers.h"
 #include "settings/settings.h"
+#include "support/fake_window.h"
+#include "support/settings_fixture.h"
 
 namespace zoq::settings {
 namespace {
@@ -34,7 +37,7 @@ TEST_F(ColourTest, LeftColumnSetsNoteTextAndFrameBackThenCloses) {
   settings.SetPickerColour("颜色选择器2", 0x0000FF00);
   settings.SetPickerColour("颜色选择器3", 0x00FF0000);
   settings.SetPickerColour("颜色选择器4", 0x00808080);
-  const QColor mainBack = Main().TopLevel()->palette().color(QPalette::Window);
+  const QColor mainBack = ui::testing::TopLevel(Main())->palette().color(QPalette::Window);
 
   // While the box is up the changes already show and the window is still there.
   bool settingsOpenAtBox = false;
@@ -53,8 +56,8 @@ TEST_F(ColourTest, LeftColumnSetsNoteTextAndFrameBackThenCloses) {
   EXPECT_EQ(Main().TextColour("编辑框6"), 0x0000FF00u);
   EXPECT_EQ(Main().TextColour("编辑框4"), 0x00FF0000u);
   EXPECT_EQ(Main().BackColour("分组框1"), 0x00808080u);
-  EXPECT_EQ(Main().Widget("编辑框6")->palette().color(QPalette::Text), AsQColor(0x0000FF00));
-  EXPECT_TRUE(testing::Near(testing::RenderedAt(Main().Widget("分组框1"), {330, 228}),
+  EXPECT_EQ(ui::testing::Widget(Main(), "编辑框6")->palette().color(QPalette::Text), AsQColor(0x0000FF00));
+  EXPECT_TRUE(testing::Near(testing::RenderedAt(ui::testing::Widget(Main(), "分组框1"), {330, 228}),
                             AsQColor(0x00808080), 2))
       << "the frame's new background does not show";
 
@@ -64,7 +67,7 @@ TEST_F(ColourTest, LeftColumnSetsNoteTextAndFrameBackThenCloses) {
   EXPECT_EQ(Main().BackColour("标签3"), kCyan);
   EXPECT_EQ(Main().TextColour("标签3"), kBlack);
   EXPECT_EQ(Main().TextColour("分组框1"), kMagenta);
-  EXPECT_EQ(Main().TopLevel()->palette().color(QPalette::Window), mainBack);
+  EXPECT_EQ(ui::testing::TopLevel(Main())->palette().color(QPalette::Window), mainBack);
 
   ASSERT_EQ(answerer_.Boxes().size(), 1u);
   EXPECT_EQ(answerer_.Boxes()[0].text, kSetOk);
@@ -91,7 +94,7 @@ TEST_F(ColourTest, RightColumnSetsBackgroundsAndStaysOpen) {
   EXPECT_EQ(Main().BackColour("编辑框6"), 0x00445566u);
   EXPECT_EQ(Main().BackColour("编辑框4"), 0x00778899u);
   EXPECT_EQ(Main().BackColour("标签3"), 0x00AABBCCu);
-  QWidget* clock = Main().Widget("标签3");
+  QWidget* clock = ui::testing::Widget(Main(), "标签3");
   EXPECT_TRUE(testing::Near(testing::RenderedAt(clock, {clock->width() - 2, 2}),
                             AsQColor(0x00AABBCC), 2))
       << "the clock line's new background does not show";
@@ -143,7 +146,7 @@ TEST_F(ColourTest, UntouchedPickersApplyTheirStartingColours) {
 
 TEST_F(ColourTest, ReopeningAfterLeftColumnShowsStartingValuesAgain) {
   ui::Window* first = &Settings();
-  QPointer<QWidget> firstTop = first->TopLevel();
+  QPointer<QWidget> firstTop = ui::testing::TopLevel(*first);
   for (int i = 1; i <= 8; ++i) {
     first->SetPickerColour("颜色选择器" + std::to_string(i), 0x00123456);
   }
@@ -162,41 +165,12 @@ TEST_F(ColourTest, ReopeningAfterLeftColumnShowsStartingValuesAgain) {
   EXPECT_EQ(Main().TextColour("编辑框3"), 0x00123456u);
 }
 
-// A settings window that only records which pickers are read, in order.
-class RecordingWindow final : public ui::Window {
- public:
-  std::vector<Text> reads;
-  void OnCreated(ui::Handler) override {}
-  void OnClick(const Text&, ui::Handler) override {}
-  void OnTick(const Text&, ui::Handler) override {}
-  Text Title() const override { return {}; }
-  void SetTitle(const Text&) override {}
-  Text ControlText(const Text&) const override { return {}; }
-  void SetControlText(const Text&, const Text&) override {}
-  ui::Colour TextColour(const Text&) const override { return 0; }
-  void SetTextColour(const Text&, ui::Colour) override {}
-  ui::Colour BackColour(const Text&) const override { return 0; }
-  void SetBackColour(const Text&, ui::Colour) override {}
-  void SetPicture(const Text&, const Bytes&) override {}
-  void SetTimerInterval(const Text&, int) override {}
-  ui::Colour PickerColour(const Text& name) const override {
-    const_cast<RecordingWindow*>(this)->reads.push_back(name);
-    return 0x00010101 * static_cast<ui::Colour>(reads.size());
-  }
-  void SetPickerColour(const Text&, ui::Colour) override {}
-  bool ShowOpenDialog(const Text&) override { return false; }
-  Text DialogFileName(const Text&) const override { return {}; }
-  void Destroy() override {}
-  QWidget* TopLevel() const override { return nullptr; }
-  QWidget* Widget(const Text&) const override { return nullptr; }
-};
-
 // Records the order in which the main window's controls change colour.
 class PaletteOrder : public QObject {
  public:
   PaletteOrder(ui::Window& main, std::initializer_list<const char*> names) {
     for (const char* name : names) {
-      QWidget* widget = main.Widget(name);
+      QWidget* widget = ui::testing::Widget(main, name);
       widget->installEventFilter(this);
       names_[widget] = name;
     }
@@ -217,22 +191,26 @@ class PaletteOrder : public QObject {
 };
 
 TEST_F(ColourTest, ReadsAndWritesInTheirOrder) {
-  RecordingWindow fake;
+  // A settings window whose pickers give 0x010101 times the count of reads.
+  testing::FakeWindow fake;
+  fake.pickerColour = [&fake](const Text&) {
+    return 0x00010101 * static_cast<ui::Colour>(fake.pickerReads.size());
+  };
   {
     PaletteOrder writes(Main(), {"编辑框3", "编辑框6", "编辑框4", "分组框1"});
     TextColoursClick(fake);
-    EXPECT_EQ(fake.reads,
+    EXPECT_EQ(fake.pickerReads,
               (std::vector<Text>{"颜色选择器1", "颜色选择器3", "颜色选择器2", "颜色选择器4"}));
     EXPECT_EQ(writes.order, (std::vector<Text>{"编辑框3", "编辑框6", "编辑框4", "分组框1"}));
     // The second read, 颜色选择器3, goes to note box 3.
     EXPECT_EQ(boxTextColour3, 0x00020202u);
     EXPECT_EQ(Main().TextColour("编辑框4"), 0x00020202u);
   }
-  fake.reads.clear();
+  fake.pickerReads.clear();
   {
     PaletteOrder writes(Main(), {"编辑框3", "编辑框6", "编辑框4", "标签3"});
     BackColoursClick(fake);
-    EXPECT_EQ(fake.reads,
+    EXPECT_EQ(fake.pickerReads,
               (std::vector<Text>{"颜色选择器5", "颜色选择器6", "颜色选择器7", "颜色选择器8"}));
     EXPECT_EQ(writes.order, (std::vector<Text>{"编辑框3", "编辑框6", "编辑框4", "标签3"}));
   }

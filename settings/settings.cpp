@@ -2,8 +2,7 @@
 #include "settings/settings.h"
 
 #include "forms/forms.h"
-#include "settings/handlers.h"
-#include "settings/window_front.h"
+#include "handlers.h"
 
 namespace zoq::settings {
 namespace {
@@ -26,7 +25,7 @@ void OpenSettingsWindow() {
   // open one forward instead of stacking a twin. The handlers close "the"
   // settings window by name, and twins could not be told apart.
   if (ui::Window* open = ui::WindowNamed(forms::kSettingsWindow)) {
-    BringToFront(*open);
+    open->BringToFront();
     return;
   }
   // Built afresh from the layout each time: no state of an earlier window

@@ -1,8 +1,8 @@
 // 按钮1 (the main window's title), 按钮4 (its picture) and 图形按钮1 (the
 // contact page).
 #include "forms/forms.h"
-#include "settings/contact_url.h"
-#include "settings/handlers.h"
+#include "contact_url.h"
+#include "handlers.h"
 
 namespace zoq::settings {
 

@@ -8,8 +8,9 @@
 #include <QUrlQuery>
 
 #include "forms/forms.h"
-#include "settings/contact_url.h"
-#include "settings/harness.h"
+#include "runtime/ui_testing.h"
+#include "contact_url.h"
+#include "support/settings_fixture.h"
 #include "settings/settings.h"
 
 namespace zoq::settings {
@@ -35,7 +36,7 @@ Text Native(const QString& path) { return QDir::toNativeSeparators(path).toStdSt
 using TitleTest = SettingsWindowTest;
 
 TEST_F(TitleTest, TypedTextBecomesTheMainTitleExactly) {
-  auto* edit = qobject_cast<QLineEdit*>(Settings().Widget("编辑框1"));
+  auto* edit = qobject_cast<QLineEdit*>(ui::testing::Widget(Settings(), "编辑框1"));
   ASSERT_NE(edit, nullptr);
   edit->clear();
   testing::Type(edit, QString::fromUtf16(u"  我的 播放器  Two  "));
@@ -46,7 +47,7 @@ TEST_F(TitleTest, TypedTextBecomesTheMainTitleExactly) {
 
   Click("按钮1");
   EXPECT_EQ(Main().Title(), "  我的 播放器  Two  ");
-  EXPECT_EQ(Main().TopLevel()->windowTitle(), QString::fromUtf16(u"  我的 播放器  Two  "));
+  EXPECT_EQ(ui::testing::TopLevel(Main())->windowTitle(), QString::fromUtf16(u"  我的 播放器  Two  "));
   ASSERT_EQ(answerer_.Boxes().size(), 1u);
   EXPECT_EQ(answerer_.Boxes()[0].text, kSetOk);
   EXPECT_EQ(answerer_.Boxes()[0].caption, kSetCaption);
@@ -66,10 +67,10 @@ TEST_F(TitleTest, UneditedBoxGivesTheLayoutTitleBack) {
 }
 
 TEST_F(TitleTest, EmptyBoxGivesAnEmptyTitleAndStillConfirms) {
-  qobject_cast<QLineEdit*>(Settings().Widget("编辑框1"))->clear();
+  qobject_cast<QLineEdit*>(ui::testing::Widget(Settings(), "编辑框1"))->clear();
   Click("按钮1");
   EXPECT_EQ(Main().Title(), "");
-  EXPECT_TRUE(Main().TopLevel()->windowTitle().isEmpty());
+  EXPECT_TRUE(ui::testing::TopLevel(Main())->windowTitle().isEmpty());
   ASSERT_EQ(answerer_.Boxes().size(), 1u);
   EXPECT_EQ(answerer_.Boxes()[0].text, kSetOk);
   EXPECT_EQ(ui::WindowNamed(forms::kSettingsWindow), nullptr);

@@ -1,4 +1,4 @@
-#include "text/search.h"
+#include "search.h"
 #include "text/url.h"
 
 namespace zoq {

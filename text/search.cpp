@@ -5,7 +5,7 @@
 // they cost more than a few passes over the text read so far, the rest of the
 // text is searched with Knuth-Morris-Pratt, which reads each byte once.
 
-#include "text/search.h"
+#include "search.h"
 
 #include <climits>
 #include <cstring>

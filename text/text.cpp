@@ -10,7 +10,7 @@
 #include <cstring>
 #include <limits>
 
-#include "text/search.h"
+#include "search.h"
 
 namespace zoq {
 namespace {

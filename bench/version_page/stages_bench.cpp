@@ -124,7 +124,7 @@ STAGE(BM_WholeCheck);
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  ui::Application application(argc, argv);
+  ui::Application application;
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

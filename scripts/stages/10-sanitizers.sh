@@ -11,7 +11,7 @@ flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-po
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DCMAKE_CXX_FLAGS="-O1 $flags" \
   -DCMAKE_EXE_LINKER_FLAGS="$flags" \
-  -DZOQ_WITH_QT=OFF -DZOQ_WITH_BENCH=OFF -DZOQ_WITH_TESTS=ON >/dev/null
+  -DZOQ_WITH_UI=OFF -DZOQ_WITH_BENCH=OFF -DZOQ_WITH_TESTS=ON >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1

@@ -9,7 +9,7 @@ build=${ZOQ_TSAN_BUILD_DIR:-$top/build-tsan}
 flags="-fsanitize=thread -fno-omit-frame-pointer"
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" \
-  -DZOQ_WITH_QT=OFF -DZOQ_WITH_BENCH=OFF -DZOQ_WITH_TESTS=ON >/dev/null
+  -DZOQ_WITH_UI=OFF -DZOQ_WITH_BENCH=OFF -DZOQ_WITH_TESTS=ON >/dev/null
 cmake --build "$build" -j "$(nproc)" --target runtime_core_tests fetch_tests
 
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"

@@ -12,7 +12,7 @@ jobs=$(nproc)
 cmake -S "$top" -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake" \
   -DCMAKE_BUILD_TYPE=Release \
-  -DZOQ_WITH_QT=OFF -DZOQ_WITH_BENCH=OFF -DZOQ_TEST_TIMEOUT=60 >/dev/null || exit 1
+  -DZOQ_WITH_UI=OFF -DZOQ_WITH_BENCH=OFF -DZOQ_TEST_TIMEOUT=60 >/dev/null || exit 1
 # The Wine prefix takes a few seconds to make: let it happen while compiling.
 "$top/cmake/wine-run.sh" "$build/wine" &
 prepare=$!

@@ -9,7 +9,7 @@ build=${ZOQ_FUZZ_BUILD_DIR:-$top/build-fuzz}
 seconds=${FUZZ_SECONDS:-10}
 
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZOQ_FUZZ=ON -DZOQ_WITH_QT=OFF -DZOQ_WITH_TESTS=OFF -DZOQ_WITH_BENCH=OFF >/dev/null
+  -DZOQ_FUZZ=ON -DZOQ_WITH_UI=OFF -DZOQ_WITH_TESTS=OFF -DZOQ_WITH_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target zoq_fuzz_all
 
 export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "runtime/ui.h"
+#include "runtime/ui_testing.h"
 
 namespace zoq {
 namespace {
@@ -137,7 +138,7 @@ class HostilePicture : public ::testing::Test {
   }
 
   bool BoxEmpty() const {
-    auto* label = qobject_cast<QLabel*>(window_->Widget("pic"));
+    auto* label = qobject_cast<QLabel*>(ui::testing::Widget(*window_, "pic"));
     return label != nullptr && label->pixmap().isNull();
   }
 
@@ -239,12 +240,3 @@ TEST_F(HostilePicture, FileOverTheSizeLimitIsNotRead) {
 
 }  // namespace
 }  // namespace zoq
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  // Listing the tests (CTest's discovery at build time) needs no display.
-  if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  zoq::ui::Application application(argc, argv);
-  return RUN_ALL_TESTS();
-}

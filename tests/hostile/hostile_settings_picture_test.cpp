@@ -22,7 +22,9 @@
 
 #include "forms/forms.h"
 #include "runtime/ui.h"
+#include "runtime/ui_testing.h"
 #include "settings/settings.h"
+#include "support/qt_testing.h"
 
 namespace zoq {
 namespace {
@@ -50,14 +52,6 @@ class SettingsPictureButton : public ::testing::Test {
     settings::OpenSettingsWindow();
     settings_ = ui::WindowNamed(forms::kSettingsWindow);
     ASSERT_NE(settings_, nullptr);
-    // Every modal box that comes up is counted and dismissed.
-    QObject::connect(&answerer_, &QTimer::timeout, [this] {
-      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        ++confirmations_;
-        box->accept();
-      }
-    });
-    answerer_.start(10);
   }
 
   void TearDown() override {
@@ -78,19 +72,18 @@ class SettingsPictureButton : public ::testing::Test {
   void Choose(const QString& path) {
     const Text chosen = QDir::toNativeSeparators(path).toStdString();
     ui::SetOpenDialogChooser([chosen](const Text&) { return std::optional<Text>(chosen); });
-    auto* button = qobject_cast<QAbstractButton*>(settings_->Widget(kPictureButton));
+    auto* button = qobject_cast<QAbstractButton*>(ui::testing::Widget(*settings_, kPictureButton));
     ASSERT_NE(button, nullptr);
     button->click();
   }
 
   bool PictureEmpty() const {
-    auto* label = qobject_cast<QLabel*>(main_->Widget(kPictureBox));
+    auto* label = qobject_cast<QLabel*>(ui::testing::Widget(*main_, kPictureBox));
     return label != nullptr && label->pixmap().isNull();
   }
 
   QTemporaryDir dir_;
-  QTimer answerer_;
-  int confirmations_ = 0;
+  testing::ModalAnswerer answerer_;  // every box that comes up is recorded and dismissed
   ui::Window* main_ = nullptr;
   ui::Window* settings_ = nullptr;
 };
@@ -115,7 +108,8 @@ TEST_F(SettingsPictureButton, HostileFilesClearThePictureAndAreConfirmed) {
     EXPECT_TRUE(PictureEmpty()) << path.toStdString();
     expected += 2;
   }
-  EXPECT_EQ(confirmations_, expected);
+  EXPECT_EQ(static_cast<int>(answerer_.Boxes().size()), expected);
+  EXPECT_EQ(answerer_.Unexpected(), 0);
   // The settings window stays open for the next choice.
   EXPECT_EQ(ui::WindowNamed(forms::kSettingsWindow), settings_);
 }

@@ -12,7 +12,7 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-#include "runtime/ui_qt.h"
+#include "qt.h"
 
 namespace zoq::ui {
 namespace {

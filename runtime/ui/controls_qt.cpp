@@ -1,6 +1,6 @@
 // The picture box, the framed label and the colour picker.
 
-#include "runtime/ui_controls.h"
+#include "controls_qt.h"
 
 #include <QColorDialog>
 #include <QCoreApplication>

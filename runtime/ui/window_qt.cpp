@@ -22,8 +22,8 @@
 #include <map>
 #include <vector>
 
-#include "runtime/ui_controls.h"
-#include "runtime/ui_qt.h"
+#include "controls_qt.h"
+#include "qt.h"
 
 namespace zoq::ui {
 namespace {
@@ -63,9 +63,9 @@ void RunHandler(const Handler& handler) {
   }
 }
 
-QImage LoadResourceImage(const char* path) {
-  if (!path) return {};
-  QImageReader reader(QString::fromUtf8(path));
+QImage LoadPicture(const Text& name) {
+  if (name.empty()) return {};
+  QImageReader reader(detail::PicturePath(name));
   return reader.read();
 }
 
@@ -102,7 +102,7 @@ class FormWindow final : public QWidget, public Window {
     title_ = form.title;
     setWindowTitle(ToQString(title_));
     setFont(detail::DefaultFont());
-    if (form.icon) setWindowIcon(QIcon(QString::fromUtf8(form.icon)));
+    if (!form.icon.empty()) setWindowIcon(QIcon(detail::PicturePath(form.icon)));
     if (const QColor back = ToQColor(form.backColour); back.isValid()) {
       QPalette palette = this->palette();
       palette.setColor(QPalette::Window, back);
@@ -199,9 +199,15 @@ class FormWindow final : public QWidget, public Window {
     const Control* c = Find(name);
     return c ? c->dialogFile : Text();
   }
+  void BringToFront() override {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+  }
   void Destroy() override { Dispose(); }
-  QWidget* TopLevel() const override { return const_cast<FormWindow*>(this); }
-  QWidget* Widget(const Text& name) const override {
+
+  QWidget* ControlWidget(const Text& name) const {
     const Control* c = Find(name);
     return c ? c->widget : nullptr;
   }
@@ -276,8 +282,8 @@ QWidget* FormWindow::CreateWidget(Control& c) {
     }
     case Kind::PictureBox: {
       auto* box = new detail::PictureBox(this);
-      if (desc.picture) {
-        QFile resource(QString::fromUtf8(desc.picture));
+      if (!desc.picture.empty()) {
+        QFile resource(detail::PicturePath(desc.picture));
         if (resource.open(QIODevice::ReadOnly)) box->SetEncoded(resource.readAll());
       }
       widget = box;
@@ -325,7 +331,7 @@ QWidget* FormWindow::CreateWidget(Control& c) {
       button->setAutoRaise(true);
       button->setToolButtonStyle(Qt::ToolButtonIconOnly);
       button->setFocusPolicy(Qt::NoFocus);
-      const QImage image = LoadResourceImage(desc.picture);
+      const QImage image = LoadPicture(desc.picture);
       if (!image.isNull()) {
         // The picture sits in the button's top-left corner, scaled down
         // when it does not fit: a button hanging over its container's
@@ -552,12 +558,18 @@ void CloseAllWindows() {
 
 Text StartupTitle() { return startupWindow ? startupWindow->Title() : Text(); }
 
+QString PicturePath(const Text& name) {
+  // The prefix under which zoq_embed_pictures puts them.
+  return QStringLiteral(":/forms/") +
+         QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+}
+
 }  // namespace detail
 
 Window* CreateStartupWindow(const FormSpec& form, const Binder& bind) {
   if (detail::ProgramEnding()) return nullptr;
   // The start-up window's icon is the program's: message boxes show it too.
-  if (form.icon) QApplication::setWindowIcon(QIcon(QString::fromUtf8(form.icon)));
+  if (!form.icon.empty()) QApplication::setWindowIcon(QIcon(detail::PicturePath(form.icon)));
   auto* window = new FormWindow(form, nullptr);
   startupWindow = window;
   if (bind) bind(*window);
@@ -569,7 +581,7 @@ Window* CreateStartupWindow(const FormSpec& form, const Binder& bind) {
 }
 
 Window* LoadWindow(const FormSpec& form, const Binder& bind, Window* owner, bool modal) {
-  FormWindow* window = Build(form, bind, owner ? owner->TopLevel() : nullptr);
+  FormWindow* window = Build(form, bind, dynamic_cast<FormWindow*>(owner));
   if (!window) return nullptr;
   if (!modal) {
     window->show();
@@ -593,4 +605,16 @@ Window* WindowNamed(const Text& formName) {
   return nullptr;
 }
 
+namespace testing {
+
+QWidget* TopLevel(const Window& window) {
+  return const_cast<FormWindow*>(dynamic_cast<const FormWindow*>(&window));
+}
+
+QWidget* Widget(const Window& window, const Text& control) {
+  const auto* form = dynamic_cast<const FormWindow*>(&window);
+  return form ? form->ControlWidget(control) : nullptr;
+}
+
+}  // namespace testing
 }  // namespace zoq::ui

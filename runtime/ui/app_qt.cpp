@@ -13,8 +13,8 @@
 #include <atomic>
 
 #include "platform/wait.h"
-#include "runtime/ui_controls.h"
-#include "runtime/ui_qt.h"
+#include "controls_qt.h"
+#include "qt.h"
 
 namespace zoq::ui {
 namespace {
@@ -91,8 +91,13 @@ struct Application::State {
   std::unique_ptr<DispatcherWaiter> waiter;
 };
 
-Application::Application(int& argc, char** argv) : state_(std::make_unique<State>()) {
+Application::Application() : state_(std::make_unique<State>()) {
   programEnding = false;
+  // The program's name alone: Qt would take -reverse, -stylesheet, -platform
+  // and the like from a real command line. Qt keeps both for its lifetime.
+  static int argc = 1;
+  static char name[] = "zoq";
+  static char* argv[] = {name, nullptr};
   state_->app = std::make_unique<QApplication>(argc, argv);
   QApplication::setApplicationName(QStringLiteral("zoq"));
   // Only closing the main window or an explicit end stops the program.

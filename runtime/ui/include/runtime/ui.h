@@ -1,9 +1,11 @@
-// The runtime's window half, on Qt 6 Widgets: windows built from declarative
-// layouts, controls addressed by window and layout name, events, the message
-// loop, message boxes, the open-file dialog and the browser hand-off.
+// The runtime's window half: windows built from declarative layouts,
+// controls addressed by window and layout name, events, the message loop,
+// message boxes, the open-file dialog and the browser hand-off. One face for
+// every backend (Qt 6 Widgets on Linux, the Win32 API on Windows): it names
+// no toolkit type.
 //
 // Every text crossing this header is code-page 936 bytes; conversion to and
-// from Qt happens inside the runtime only.
+// from the toolkit's text happens inside the window layer only.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +15,6 @@
 #include <vector>
 
 #include "runtime/core.h"
-
-class QWidget;
 
 namespace zoq::ui {
 
@@ -58,7 +58,7 @@ struct ControlSpec {
   bool multiLine = false;
   bool readOnly = false;
   Align align = Align::Left;
-  const char* picture = nullptr;  // Qt resource path of the control's picture
+  Text picture = {};  // picture name ("photo.jpg"); empty: none
   // What screen readers call a control that shows no text of its own
   // (picture box, graphic button, colour picker, edit box); empty: its name.
   Text accessibleName = {};
@@ -73,7 +73,7 @@ struct FormSpec {
   Text title;
   int left = 0, top = 0, width = 0, height = 0;  // outer size, frame included
   Colour backColour = kDefaultColour;
-  const char* icon = nullptr;  // Qt resource path
+  Text icon = {};  // picture name ("zoq.ico"); empty: none
   std::vector<ControlSpec> controls;
 };
 
@@ -92,6 +92,9 @@ struct FormSpec {
 //   sixteen common colours and any colour through the colour dialog.
 // - Common dialog: its text names the folder the open-file dialog starts in;
 //   "桌面" is the user's desktop folder (the home folder when there is none).
+// - Pictures: a picture name is the file name of one of the pictures the
+//   program carries within itself (forms paints them at build time); each
+//   backend finds its bytes among its embedded resources.
 using Handler = std::function<void()>;
 
 class Window {
@@ -123,19 +126,20 @@ class Window {
   virtual bool ShowOpenDialog(const Text& control) = 0;
   virtual Text DialogFileName(const Text& control) const = 0;
 
+  // Restores the window if minimised, shows it above the others and gives
+  // it the focus.
+  virtual void BringToFront() = 0;
   // Closes and destroys the window once the current event has finished.
   virtual void Destroy() = 0;
-
-  // For tests and accessibility checks: the Qt widgets behind the names.
-  virtual QWidget* TopLevel() const = 0;
-  virtual QWidget* Widget(const Text& control) const = 0;
 };
 
 // Sets up the application (translations, fonts, the hooks of the core half).
-// One instance lives for the whole program, before any window.
+// One instance lives for the whole program, before any window. The program
+// takes no arguments: the toolkit is given the program's name alone, so it
+// reads none of its own options either.
 class Application {
  public:
-  Application(int& argc, char** argv);
+  Application();
   ~Application();
   Application(const Application&) = delete;
   Application& operator=(const Application&) = delete;
@@ -161,8 +165,12 @@ Window* WindowNamed(const Text& formName);
 // rt::EndProgram in a handler still runs, so it should come last.
 int RunMessageLoop();
 
-// style 0: no icon; 64: information icon. Modal, one OK button. Without a
-// caption the box carries the start-up window's current title.
+// Message-box styles: no icon, or the information icon.
+inline constexpr int kPlainBox = 0;
+inline constexpr int kInformationBox = 64;
+
+// Modal, one OK button. Without a caption the box carries the start-up
+// window's current title.
 void ShowMessage(const Text& text, int style, const std::optional<Text>& caption = std::nullopt);
 // Hands the address to the default browser without waiting.
 bool OpenInBrowser(const Text& url);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QBuffer>
 #include <QColorDialog>
 #include <QGroupBox>
@@ -19,8 +20,10 @@
 #include <QPointer>
 #include <QStandardPaths>
 
-#include "runtime/ui_controls.h"
+#include "controls_qt.h"
+#include "qt.h"
 #include "runtime/ui_testing.h"
+#include "support/qt_testing.h"
 
 // Controls name only the fields that differ from the defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -29,7 +32,7 @@ namespace zoq::ui {
 namespace {
 
 using testing::Gbk;
-using testing::RunUntil;
+using zoq::testing::RunUntil;
 
 constexpr Colour kMagenta = 0x00FF00FF;
 constexpr Colour kCyan = 0x00FFFF00;
@@ -132,12 +135,12 @@ class WindowTest : public ::testing::Test {
     if (WindowNamed("sample")) window_->Destroy();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
-  QWidget* W(const char16_t* name) { return window_->Widget(Gbk(name)); }
+  QWidget* W(const char16_t* name) { return testing::Widget(*window_, Gbk(name)); }
   Window* window_ = nullptr;
 };
 
 TEST_F(WindowTest, GeometryIsTheLayoutsInPixels) {
-  QWidget* top = window_->TopLevel();
+  QWidget* top = testing::TopLevel(*window_);
   EXPECT_TRUE(top->isVisible());
   EXPECT_EQ(top->windowTitle(), QStringLiteral("样本窗口"));
   // The outer rectangle is the layout's; the client area gives up what the
@@ -162,7 +165,7 @@ TEST_F(WindowTest, LaterControlsLieAbove) {
   // The graphic button comes after the label it overlaps.
   EXPECT_EQ(frame->childAt(365, 245), W(u"图形按钮1"));
   // Window-level controls listed after the frame lie above it.
-  EXPECT_EQ(window_->TopLevel()->childAt(15, 255), W(u"按钮1"));
+  EXPECT_EQ(testing::TopLevel(*window_)->childAt(15, 255), W(u"按钮1"));
 }
 
 TEST_F(WindowTest, EveryKindIsARealWidgetWithAName) {
@@ -181,7 +184,7 @@ TEST_F(WindowTest, EveryKindIsARealWidgetWithAName) {
   EXPECT_EQ(W(u"图形按钮1")->accessibleName(), QStringLiteral("图形按钮1"));
   EXPECT_EQ(W(u"颜色选择器1")->accessibleName(), QStringLiteral("颜色选择器1"));
   EXPECT_EQ(W(u"编辑框3")->accessibleName(), QStringLiteral("编辑框3"));
-  EXPECT_FALSE(W(u"编辑框1")->isVisibleTo(window_->TopLevel()));
+  EXPECT_FALSE(W(u"编辑框1")->isVisibleTo(testing::TopLevel(*window_)));
   EXPECT_TRUE(qobject_cast<QPlainTextEdit*>(W(u"编辑框1"))->isReadOnly());
 }
 
@@ -221,7 +224,7 @@ TEST_F(WindowTest, ColoursShowAndDefaultsStayOwn) {
   EXPECT_EQ(W(u"编辑框3")->palette().color(QPalette::Text), QColor(0x56, 0x34, 0x12));
   EXPECT_EQ(window_->TextColour(Gbk(u"编辑框3")), 0x00123456u);
   // The grabbed pixels agree: the label now paints red.
-  const QImage shot = window_->TopLevel()->grab().toImage();
+  const QImage shot = testing::TopLevel(*window_)->grab().toImage();
   EXPECT_EQ(shot.pixelColor(200 + 140, 240 + 25), QColor(255, 0, 0));
   EXPECT_EQ(shot.pixelColor(390, 200), QColor(0, 255, 255));
 }
@@ -230,8 +233,9 @@ TEST_F(WindowTest, TextsRoundTripByteForByte) {
   const Text title = Gbk(u"新标题 [*] 含空格 ");
   window_->SetTitle(title);
   EXPECT_EQ(window_->Title(), title);
-  ASSERT_NE(window_->TopLevel()->windowHandle(), nullptr);
-  EXPECT_EQ(window_->TopLevel()->windowHandle()->title(), QStringLiteral("新标题 [*] 含空格 "));
+  ASSERT_NE(testing::TopLevel(*window_)->windowHandle(), nullptr);
+  EXPECT_EQ(testing::TopLevel(*window_)->windowHandle()->title(),
+            QStringLiteral("新标题 [*] 含空格 "));
 
   EXPECT_EQ(window_->ControlText(Gbk(u"编辑框3")), Gbk(u"在这里输入"));
   EXPECT_EQ(qobject_cast<QLineEdit*>(W(u"编辑框3"))->text(), QStringLiteral("在这里输入"));
@@ -309,7 +313,7 @@ TEST_F(WindowTest, ClicksAndTicksReachTheirHandlers) {
   EXPECT_TRUE(RunUntil([&ticks] { return ticks >= 3; }));
   window_->SetTimerInterval(Gbk(u"时钟1"), 0);
   const int stopped = ticks;
-  testing::RunFor(60);
+  zoq::testing::RunFor(60);
   EXPECT_EQ(ticks, stopped);
 }
 
@@ -336,20 +340,22 @@ TEST_F(WindowTest, ColourPickerStartsBlackAndTakesTheUsersChoice) {
     if (action->text() == QStringLiteral("其他颜色...")) other = action;
   }
   ASSERT_NE(other, nullptr);
-  testing::ModalAnswerer answer([](QWidget* modal) {
-    auto* dialog = qobject_cast<QColorDialog*>(modal);
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(dialog->currentColor(), QColor(255, 0, 0));  // starts at the current one
-    dialog->setCurrentColor(QColor(1, 2, 3));
-    dialog->accept();
-  });
-  answer.CloseWith(0);
-  other->trigger();
-  EXPECT_EQ(answer.Answered(), 1);
-  EXPECT_EQ(window_->PickerColour(Gbk(u"颜色选择器1")), 0x00030201u);
+  {
+    zoq::testing::ModalAnswerer answer([](QWidget* modal) {
+      auto* dialog = qobject_cast<QColorDialog*>(modal);
+      ASSERT_NE(dialog, nullptr);
+      EXPECT_EQ(dialog->currentColor(), QColor(255, 0, 0));  // starts at the current one
+      dialog->setCurrentColor(QColor(1, 2, 3));
+      dialog->accept();
+    });
+    answer.CloseWith(0);
+    other->trigger();
+    EXPECT_EQ(answer.Answered(), 1);
+    EXPECT_EQ(window_->PickerColour(Gbk(u"颜色选择器1")), 0x00030201u);
+  }
 
   // A cancelled dialog keeps the colour.
-  testing::ModalAnswerer cancel;
+  zoq::testing::ModalAnswerer cancel;
   cancel.CloseWith(Qt::Key_Escape);
   other->trigger();
   EXPECT_EQ(cancel.Answered(), 1);
@@ -381,11 +387,11 @@ TEST(Windows, CreatedEventRunsBeforeTheWindowShows) {
   Window* seen = nullptr;
   Window* window = CreateStartupWindow(SampleForm(), [&](Window& w) {
     seen = &w;
-    w.OnCreated([&] { visibleInCreated = w.TopLevel()->isVisible(); });
+    w.OnCreated([&] { visibleInCreated = testing::TopLevel(w)->isVisible(); });
   });
   ASSERT_EQ(window, seen);
   EXPECT_FALSE(visibleInCreated);
-  EXPECT_TRUE(window->TopLevel()->isVisible());
+  EXPECT_TRUE(testing::TopLevel(*window)->isVisible());
   EXPECT_EQ(WindowNamed("sample"), window);
   window->Destroy();
   EXPECT_EQ(WindowNamed("sample"), nullptr);
@@ -395,11 +401,11 @@ TEST(Windows, CreatedEventRunsBeforeTheWindowShows) {
 TEST(Windows, DestroyFreesTheWindowAfterTheEvent) {
   Window* window = LoadWindow(SampleForm(), {}, nullptr, false);
   ASSERT_NE(window, nullptr);
-  QPointer<QWidget> top = window->TopLevel();
+  QPointer<QWidget> top = testing::TopLevel(*window);
   // Destroyed from its own click handler: the button still exists while
   // the handler runs.
   window->OnClick(Gbk(u"按钮1"), [window] { window->Destroy(); });
-  qobject_cast<QPushButton*>(window->Widget(Gbk(u"按钮1")))->click();
+  qobject_cast<QPushButton*>(testing::Widget(*window, Gbk(u"按钮1")))->click();
   EXPECT_EQ(WindowNamed("sample"), nullptr);
   EXPECT_FALSE(top->isVisible());
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -408,7 +414,7 @@ TEST(Windows, DestroyFreesTheWindowAfterTheEvent) {
 
 TEST(Windows, ModalLoadReturnsWhenTheWindowCloses) {
   QTimer::singleShot(20, [] {
-    if (Window* w = WindowNamed("sample")) w->TopLevel()->close();
+    if (Window* w = WindowNamed("sample")) testing::TopLevel(*w)->close();
   });
   EXPECT_EQ(LoadWindow(SampleForm(), {}, nullptr, true), nullptr);
   EXPECT_EQ(WindowNamed("sample"), nullptr);
@@ -431,7 +437,7 @@ TEST(Windows, EndingInTheCreatedEventNeverShowsTheWindow) {
     }
   } counter(&shows);
   Window* window = CreateStartupWindow(SampleForm(), [&](Window& w) {
-    top = w.TopLevel();
+    top = testing::TopLevel(w);
     top->installEventFilter(&counter);
     w.OnCreated([] { rt::EndProgram(); });
   });
@@ -452,7 +458,7 @@ TEST(Windows, ClosingTheStartupWindowEndsTheProgram) {
   FormSpec other = SampleForm();
   other.name = "other";
   ASSERT_NE(LoadWindow(other, {}, nullptr, false), nullptr);
-  QTimer::singleShot(10, [main] { main->TopLevel()->close(); });
+  QTimer::singleShot(10, [main] { testing::TopLevel(*main)->close(); });
   EXPECT_EQ(RunMessageLoop(), 0);  // returns: the program ended
   EXPECT_TRUE(detail::ProgramEnding());
   EXPECT_EQ(WindowNamed("other"), nullptr);  // the other window went too

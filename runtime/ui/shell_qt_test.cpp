@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -12,13 +13,15 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "qt.h"
 #include "runtime/ui_testing.h"
+#include "support/qt_testing.h"
 
 namespace zoq::ui {
 namespace {
 
 using testing::Gbk;
-using testing::ModalAnswerer;
+using zoq::testing::ModalAnswerer;
 
 struct BoxSeen {
   QString title, text;
@@ -56,7 +59,7 @@ TEST(ShowMessage, StyleChoosesTheIconAndTheCaptionIsShown) {
 
 TEST(ShowMessage, WithoutCaptionTheStartupWindowsTitleIsUsed) {
   FormSpec form{.name = "captioned", .title = Gbk(u"Ｚｏｑ个人播放器"), .left = 0, .top = 0,
-                .width = 100, .height = 80, .icon = nullptr, .controls = {}};
+                .width = 100, .height = 80, .icon = {}, .controls = {}};
   Window* main = CreateStartupWindow(form, {});
   ASSERT_NE(main, nullptr);
   EXPECT_EQ(Show(Gbk(u"最新版本~！可以使用~！"), 0, std::nullopt).title,
@@ -165,7 +168,7 @@ TEST(Browser, OffscreenHasNoBrowserToHandTo) {
     if (!log) GTEST_SKIP() << "needs the recording xdg-open";
     EXPECT_TRUE(OpenInBrowser("http://127.0.0.1:18080/share/zoq?a=1&b=%E4"));
     // The fake writes its argument once the hand-off happened.
-    ASSERT_TRUE(testing::RunUntil([log] { return QFileInfo(log).size() > 0; }));
+    ASSERT_TRUE(zoq::testing::RunUntil([log] { return QFileInfo(log).size() > 0; }));
     QFile file(QString::fromLocal8Bit(log));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll().trimmed(), QByteArray("http://127.0.0.1:18080/share/zoq?a=1&b=%E4"));

@@ -1,15 +1,12 @@
-// Test harness for the settings window: a Qt application on the offscreen
-// platform, a main window and a settings window per test, and stand-ins for
-// the user at modal boxes, at the open-file dialog and for the browser.
+// Helpers for the tests that drive real Qt windows: waiting on the event
+// loop, standing in for the user at modal windows, the open-file dialog and
+// the browser, looking at what is shown, and writing test files.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <QColor>
 #include <QImage>
 #include <QMessageBox>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -22,30 +19,49 @@
 
 #include "runtime/ui.h"
 
-namespace zoq::settings::testing {
+namespace zoq::testing {
+
+// Runs the event loop until `done` holds or `limitMs` passes; whether it
+// held. The limit only keeps a broken build from hanging.
+bool RunUntil(const std::function<bool()>& done, int limitMs = 5000);
+void RunFor(int ms);
 
 // A message box as the user saw it.
 struct ShownBox {
   QString text;
   QString caption;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
+  int buttons = 0;
 };
 
-// Stands in for the user at modal boxes while it lives: every message box
-// that comes up is recorded and dismissed with Return. `onBox` runs while
-// the box is still up, to look at the windows at that moment.
+// Stands in for the user at modal windows while it lives. Every modal
+// widget that comes up is first handed to `inspect`; then it gets the key
+// CloseWith names (Return unless told otherwise). Message boxes are also
+// recorded in Boxes(), and `onBox` sees each while it is still up. Without
+// `inspect`, any other modal widget counts as unexpected. A widget the key
+// did not close is rejected.
 class ModalAnswerer {
  public:
-  ModalAnswerer();
+  explicit ModalAnswerer(std::function<void(QWidget*)> inspect = {});
   ~ModalAnswerer();
+  ModalAnswerer(const ModalAnswerer&) = delete;
+  ModalAnswerer& operator=(const ModalAnswerer&) = delete;
+
+  // 0: no key; `inspect` closes the widget itself.
+  void CloseWith(int key) { closeWith_ = key; }
+  int Answered() const { return answered_; }
   const std::vector<ShownBox>& Boxes() const { return boxes_; }
   void Clear() { boxes_.clear(); }
+  int Unexpected() const { return unexpected_; }  // modal widgets nobody expected
   std::function<void(const ShownBox&)> onBox;
-  int unexpected = 0;  // modal widgets other than message boxes
 
  private:
   void Poll();
+  std::function<void(QWidget*)> inspect_;
   QTimer timer_;
+  int closeWith_;
+  int answered_ = 0;
+  int unexpected_ = 0;
   std::vector<ShownBox> boxes_;
 };
 
@@ -85,35 +101,13 @@ class BrowserRecorder : public QObject {
   QStringList opened_;
 };
 
-// Every test starts with a fresh main window and a settings window opened
-// the way the gear button opens it.
-class SettingsWindowTest : public ::testing::Test {
- protected:
-  void SetUp() override;
-  void TearDown() override;
-
-  ui::Window& Main() { return *main_; }
-  // The open settings window; fails the test when there is none.
-  ui::Window& Settings();
-  // Presses a button of the settings window as the user would.
-  void Click(const Text& button);
-  // Lets windows destroyed by a handler actually go.
-  static void FlushDeletes();
-
-  ModalAnswerer answerer_;
-  ui::Window* main_ = nullptr;
-};
-
 // Types into a widget as a user would: ASCII through key presses, Chinese
 // through the input method.
 void Type(QWidget* widget, const QString& text);
 
-// The main window's picture box as shown: the colour at its centre.
-QColor PictureCentre(ui::Window& main);
 // The colour a widget shows at a point, as rendered.
 QColor RenderedAt(QWidget* widget, QPoint point);
 bool Near(const QColor& a, const QColor& b, int tolerance = 24);
-
 // A colour value (0x00BBGGRR) as Qt's colour.
 QColor AsQColor(ui::Colour colour);
 
@@ -124,4 +118,4 @@ void WriteBytes(const QString& path, const QByteArray& bytes);
 // it compresses to well under a megabyte.
 QByteArray OversizedPng();
 
-}  // namespace zoq::settings::testing
+}  // namespace zoq::testing

@@ -6,7 +6,8 @@
 #include <climits>
 
 #include "platform/win32.h"
-#include "runtime/ui_qt.h"
+#include "qt.h"
+#include "runtime/ui_testing.h"
 
 namespace zoq::ui::detail {
 
@@ -108,3 +109,9 @@ QString PathFromText(const Text& text) {
 }
 
 }  // namespace zoq::ui::detail
+
+namespace zoq::ui::testing {
+
+Text Gbk(const char16_t* text) { return detail::FromQString(QString::fromUtf16(text)); }
+
+}  // namespace zoq::ui::testing

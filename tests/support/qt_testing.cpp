@@ -1,54 +1,45 @@
-// The harness behind the settings window's tests (see harness.h).
-#include "settings/harness.h"
+// The helpers behind the Qt window tests (see qt_testing.h).
+#include "support/qt_testing.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImageWriter>
 #include <QInputMethodEvent>
+#include <QPointer>
 #include <QTest>
 #include <QtEndian>
 
+#include <gtest/gtest.h>
 #include <zlib.h>
 
-#include <memory>
-#include <stdexcept>
+namespace zoq::testing {
 
-#include "forms/forms.h"
-#include "settings/settings.h"
-
-namespace zoq::settings::testing {
-namespace {
-
-// One application for the whole run, on the offscreen platform.
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    app_ = std::make_unique<ui::Application>(argc_, argv_);
+bool RunUntil(const std::function<bool()>& done, int limitMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > limitMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
   }
-  void TearDown() override { app_.reset(); }
+  return true;
+}
 
- private:
-  int argc_ = 1;
-  char name_[16] = "settings_tests";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<ui::Application> app_;
-};
-
-[[maybe_unused]] ::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-}  // namespace
+void RunFor(int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
 
 // --- ModalAnswerer ---
 
-ModalAnswerer::ModalAnswerer() {
-  timer_.setInterval(1);
+ModalAnswerer::ModalAnswerer(std::function<void(QWidget*)> inspect)
+    : inspect_(std::move(inspect)), closeWith_(Qt::Key_Return) {
   QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
-  timer_.start();
+  timer_.start(1);
 }
 
 ModalAnswerer::~ModalAnswerer() { timer_.stop(); }
@@ -56,18 +47,26 @@ ModalAnswerer::~ModalAnswerer() { timer_.stop(); }
 void ModalAnswerer::Poll() {
   QWidget* modal = QApplication::activeModalWidget();
   if (!modal || !modal->isVisible()) return;
+  ++answered_;
   if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-    const ShownBox shown{box->text(), box->windowTitle(), box->icon()};
-    boxes_.push_back(shown);
-    if (onBox) onBox(shown);
-    QTest::keyClick(box, Qt::Key_Return);
-    return;
+    boxes_.push_back({box->text(), box->windowTitle(), box->icon(),
+                      static_cast<int>(box->buttons().size())});
+    if (onBox) onBox(boxes_.back());
+  } else if (!inspect_) {
+    ++unexpected_;  // nobody said what to do with it
   }
-  ++unexpected;
-  if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-    dialog->reject();
-  } else {
-    modal->close();
+  const QPointer<QWidget> guard(modal);
+  if (inspect_) inspect_(modal);
+  // Synchronous, so the next poll never sees the same widget again.
+  if (closeWith_ && guard && guard->isVisible()) {
+    QTest::keyClick(guard.data(), static_cast<Qt::Key>(closeWith_));
+  }
+  if (closeWith_ && guard && guard->isVisible()) {
+    if (auto* dialog = qobject_cast<QDialog*>(guard.data())) {
+      dialog->reject();
+    } else {
+      guard->close();
+    }
   }
 }
 
@@ -101,43 +100,6 @@ BrowserRecorder::~BrowserRecorder() {
 
 void BrowserRecorder::Open(const QUrl& url) { opened_.append(url.toString(QUrl::FullyEncoded)); }
 
-// --- SettingsWindowTest ---
-
-void SettingsWindowTest::SetUp() {
-  main_ = ui::LoadWindow(forms::MainForm(), {}, nullptr, false);
-  ASSERT_NE(main_, nullptr);
-  OpenSettingsWindow();
-  ASSERT_NE(ui::WindowNamed(forms::kSettingsWindow), nullptr);
-}
-
-void SettingsWindowTest::TearDown() {
-  if (ui::Window* settings = ui::WindowNamed(forms::kSettingsWindow)) settings->Destroy();
-  if (main_) main_->Destroy();
-  main_ = nullptr;
-  FlushDeletes();
-  EXPECT_EQ(answerer_.unexpected, 0) << "a modal window other than a message box came up";
-}
-
-ui::Window& SettingsWindowTest::Settings() {
-  ui::Window* settings = ui::WindowNamed(forms::kSettingsWindow);
-  // Thrown rather than asserted: GoogleTest reports it as this test's failure.
-  if (!settings) throw std::runtime_error("the settings window is not open");
-  return *settings;
-}
-
-void SettingsWindowTest::Click(const Text& button) {
-  auto* widget = qobject_cast<QAbstractButton*>(Settings().Widget(button));
-  ASSERT_NE(widget, nullptr);
-  ASSERT_TRUE(widget->isVisible() && widget->isEnabled());
-  widget->click();
-  FlushDeletes();
-}
-
-void SettingsWindowTest::FlushDeletes() {
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  QCoreApplication::processEvents();
-}
-
 void Type(QWidget* widget, const QString& text) {
   for (const QChar ch : text) {
     if (ch.unicode() < 0x80) {
@@ -155,11 +117,6 @@ void Type(QWidget* widget, const QString& text) {
 QColor RenderedAt(QWidget* widget, QPoint point) {
   if (!widget) return {};
   return widget->grab().toImage().pixelColor(point);
-}
-
-QColor PictureCentre(ui::Window& main) {
-  QWidget* box = main.Widget("图片框1");
-  return box ? RenderedAt(box, box->rect().center()) : QColor();
 }
 
 bool Near(const QColor& a, const QColor& b, int tolerance) {
@@ -247,4 +204,4 @@ QByteArray OversizedPng() {
   return png;
 }
 
-}  // namespace zoq::settings::testing
+}  // namespace zoq::testing

@@ -1,4 +1,4 @@
-// Internal to the runtime's window half: the crossing between the program's
+// Internal to the Qt backend: the crossing between the program's
 // code-page 936 texts and colours and Qt's strings, colours and fonts.
 #pragma once
 
@@ -10,10 +10,9 @@
 #include <optional>
 
 #include "platform/wait.h"
+#include "runtime/ui.h"
 
 class QWidget;
-
-#include "runtime/ui.h"
 
 namespace zoq::ui::detail {
 
@@ -46,6 +45,9 @@ void SetProgramEnding(bool ending);
 // code page 936 cannot spell still opens (see ReadWholeFile).
 void RememberChosenPath(const Text& text, const QString& path);
 QString PathFromText(const Text& text);
+
+// Where the embedded picture of that name lies among Qt's resources.
+QString PicturePath(const Text& name);
 
 // Closes and forgets every window; used when the program ends.
 void CloseAllWindows();

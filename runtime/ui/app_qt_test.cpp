@@ -1,10 +1,10 @@
 // The application object: translations, fonts, the core hooks and the
-// message waiter. Holds the test binary's main(), which keeps one
-// application for every test.
+// message waiter.
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QMessageBox>
 #include <QRawFont>
 #include <QTextLayout>
@@ -16,13 +16,15 @@
 
 #include "platform/wait.h"
 #include "platform/win32.h"
+#include "qt.h"
 #include "runtime/ui_testing.h"
+#include "support/qt_testing.h"
 
 namespace zoq::ui {
 namespace {
 
 using testing::Gbk;
-using testing::ModalAnswerer;
+using zoq::testing::ModalAnswerer;
 
 // The faces the glyphs of `text` really come from (QFontInfo would only
 // repeat the family that was asked for).
@@ -174,11 +176,3 @@ TEST(MessageWaiter, ReportsEventsButNotItsOwnTimeOut) {
 
 }  // namespace
 }  // namespace zoq::ui
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  // Listing the tests (CTest's discovery at build time) needs no display.
-  if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
-  zoq::ui::Application application(argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -1,4 +1,4 @@
-// Internal to the runtime: the widgets behind the control kinds that Qt has
+// Internal to the Qt backend: the widgets behind the control kinds that Qt has
 // no ready-made widget for.
 #pragma once
 

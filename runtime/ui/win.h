@@ -1,0 +1,104 @@
+// Internal to the Win32 backend of the window layer: the crossing between
+// the program's code-page 936 texts and the W functions, fonts, pictures and
+// the state the backend's files share.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+// Declarations up to Windows 10; what newer systems alone have is looked up
+// at run time, so the program still starts on older ones.
+#ifndef _WIN32_WINNT
+#define _WIN32_WINNT 0x0A00
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "runtime/ui.h"
+
+namespace zoq::ui::win {
+
+// Code page 936 <-> UTF-16, whatever the system's ANSI code page is. Valid
+// 936 text survives the round trip byte for byte; a text ends at a U+0000.
+std::wstring Wide(const Text& text);
+Text Narrow(const std::wstring& text);
+Text Narrow(const wchar_t* text, std::size_t length);
+
+// A layout colour as a COLORREF; `fallback` for kDefaultColour and every
+// other value with a high byte.
+COLORREF ToColorRef(Colour colour, COLORREF fallback);
+bool IsSet(Colour colour);
+
+// Layout values are pixels at 96 dpi.
+int Scale(int value, UINT dpi);
+UINT DpiOf(HWND window);  // the monitor's dpi for a per-monitor aware window
+
+// The font a control gets at `dpi`; an empty face gives the default font.
+// The handle lives as long as the program; equal requests share it.
+HFONT FontFor(const Font& font, UINT dpi);
+// The face the system really gave for the last font made from `font`.
+std::wstring RealFace(const Font& font, UINT dpi);
+void ReleaseFonts();
+
+// --- Pictures ---
+// A decoded picture, 32-bit premultiplied BGRA, top row first.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> pixels;
+  bool Empty() const { return width <= 0 || height <= 0; }
+};
+// JPEG, PNG, BMP, GIF (its first frame) and every other format the system's
+// imaging component reads. Files over 256 MiB, and pictures that would
+// take more than 256 MiB once decoded, give an empty picture.
+Picture DecodePicture(const std::uint8_t* data, std::size_t size);
+// The bytes of the RCDATA resource of that name in the program; empty when
+// there is none.
+Bytes ResourceBytes(const Text& name);
+// Scales `image` down to fit `box` keeping its proportions; never enlarges.
+SIZE FittedSize(SIZE image, SIZE box);
+// A `width` x `height` top-down 32-bit DIB section filled with `back`, the
+// picture drawn over it at `at` scaled to `size`. The caller owns it.
+HBITMAP Compose(int width, int height, COLORREF back, const Picture& picture, RECT target);
+// The icon of that name (an icon group resource) at the given square size.
+HICON LoadNamedIcon(const Text& name, int size);
+
+// --- Program state shared by the backend's files ---
+HINSTANCE Instance();
+bool ProgramEnding();
+void SetProgramEnding(bool ending);
+// Closes and forgets every window; used when the program ends.
+void CloseAllWindows();
+// The start-up window's current title; empty when there is none.
+Text StartupTitle();
+// Windows destroyed during an event are freed once no handler runs.
+void FreeDestroyedWindows();
+// Dispatches one message, with keyboard navigation between controls.
+void Dispatch(MSG& message);
+
+// Gives a control a name for screen readers when its own text is not one.
+void SetAccessibleName(HWND control, const std::wstring& name);
+
+// The open-file dialog starting in the folder `preset` names; the chosen
+// file's full path, or nothing when the user cancelled.
+std::optional<Text> RunOpenDialog(HWND owner, const Text& preset);
+// The chosen path as the dialog gave it, so that a name code page 936
+// cannot spell still opens (see ReadWholeFile).
+std::wstring PathFromText(const Text& text);
+
+// The colour picker's menu: the sixteen common colours and "其他颜色...",
+// which opens the system colour dialog. The chosen colour, or nothing.
+std::optional<COLORREF> ChooseFromMenu(HWND picker, COLORREF current);
+
+// The window procedure's messages for the controls it owns.
+inline constexpr UINT kDisposeMessage = WM_APP + 1;
+
+}  // namespace zoq::ui::win

@@ -1,0 +1,886 @@
+// Windows built from layouts on the Win32 API: one child window per control,
+// found by the control's layout name, with the properties the handlers read
+// and write.
+
+#include "win.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <map>
+
+namespace zoq::ui {
+namespace {
+
+using win::IsSet;
+using win::Scale;
+using win::Wide;
+
+constexpr wchar_t kFormClass[] = L"ZoqForm";
+constexpr UINT kFirstId = 100;
+
+// One control of a window: its layout entry, its child window (none for
+// timers and common dialogs) and the properties kept outside the window.
+struct Control {
+  ControlSpec desc;
+  HWND hwnd = nullptr;
+  UINT id = 0;  // child-window id, and the timer's id
+  Colour textColour = kDefaultColour;
+  Colour backColour = kDefaultColour;
+  // Edit boxes keep their content here: a hidden one never hands it to its
+  // window (no text layout for a page of megabytes), and a visible one
+  // gives back the very bytes it was given while the user has not edited.
+  Text text;
+  std::wstring pushed;
+  Text dialogFile;
+  Handler click;
+  Handler tick;
+  // Picture box: the encoded bytes until the window first shows, then the
+  // decoded picture and the bitmap showing it. Graphic button: its picture.
+  Bytes pending;
+  win::Picture picture;
+  HBITMAP bitmap = nullptr;
+  COLORREF pickerColour = RGB(0, 0, 0);
+};
+
+int handlerDepth = 0;
+
+void RunHandler(const Handler& handler) {
+  if (!handler) return;
+  Handler copy = handler;  // the handler may rebind or destroy its window
+  ++handlerDepth;
+  try {
+    copy();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "zoq: an event handler failed: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "zoq: an event handler failed\n");
+  }
+  if (--handlerDepth == 0) win::FreeDestroyedWindows();
+}
+
+std::map<COLORREF, HBRUSH>& Brushes() {
+  static std::map<COLORREF, HBRUSH> brushes;
+  return brushes;
+}
+
+HBRUSH BrushOf(COLORREF colour) {
+  auto& brushes = Brushes();
+  if (const auto it = brushes.find(colour); it != brushes.end()) return it->second;
+  return brushes.emplace(colour, CreateSolidBrush(colour)).first->second;
+}
+
+class FormWindow;
+std::vector<FormWindow*>& OpenWindows() {
+  static std::vector<FormWindow*> windows;
+  return windows;
+}
+std::vector<FormWindow*>& DestroyedWindows() {
+  static std::vector<FormWindow*> windows;
+  return windows;
+}
+FormWindow* startupWindow = nullptr;
+
+void Forget(FormWindow* window) {
+  std::erase(OpenWindows(), window);
+  if (startupWindow == window) startupWindow = nullptr;
+}
+
+LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                           UINT_PTR id, DWORD_PTR data);
+
+void RegisterFormClass() {
+  static const bool registered = [] {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = FormProc;
+    wc.hInstance = win::Instance();
+    wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
+    wc.lpszClassName = kFormClass;
+    return RegisterClassExW(&wc) != 0;
+  }();
+  (void)registered;
+}
+
+class FormWindow final : public Window {
+ public:
+  FormWindow(const FormSpec& form, HWND owner) : form_(form) {
+    OpenWindows().push_back(this);
+    title_ = form.title;
+    RegisterFormClass();
+    // A fixed frame: the layout places every control once.
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
+                        WS_CLIPCHILDREN;
+    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Wide(title_).c_str(), style,
+                            form.left, form.top, std::max(1, form.width),
+                            std::max(1, form.height), owner, nullptr, win::Instance(), this);
+    if (!hwnd_) return;
+    dpi_ = win::DpiOf(hwnd_);
+    if (dpi_ != 96) {
+      // Outer size as the layout gives it, at this monitor's scale.
+      SetWindowPos(hwnd_, nullptr, 0, 0, Scale(std::max(1, form.width), dpi_),
+                   Scale(std::max(1, form.height), dpi_),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    SetIcons();
+    BuildControls();
+  }
+
+  ~FormWindow() override {
+    Forget(this);
+    if (hwnd_) DestroyWindow(hwnd_);
+    for (Control& c : controls_) {
+      if (c.bitmap) DeleteObject(c.bitmap);
+    }
+    if (bigIcon_) DestroyIcon(bigIcon_);
+    if (smallIcon_) DestroyIcon(smallIcon_);
+  }
+
+  HWND Handle() const { return hwnd_; }
+  const FormSpec& Form() const { return form_; }
+  bool Destroyed() const { return destroyed_; }
+  void RunCreated() { RunHandler(created_); }
+
+  // Shows the window, first decoding what it shows and naming its controls
+  // for screen readers: work left until now so that building a window
+  // that may never show costs little.
+  void Reveal(bool activate) {
+    if (destroyed_ || !hwnd_) return;
+    if (!revealed_) {
+      revealed_ = true;
+      for (Control& c : controls_) Prepare(c);
+    }
+    ShowWindow(hwnd_, activate ? SW_SHOW : SW_SHOWNA);
+    UpdateWindow(hwnd_);
+  }
+
+  // Hides the window and frees it once no event handler runs any more.
+  void Dispose() {
+    if (destroyed_) return;
+    destroyed_ = true;
+    Forget(this);
+    if (hwnd_) {
+      for (const Control& c : controls_) {
+        if (c.desc.kind == Kind::Timer) KillTimer(hwnd_, c.id);
+      }
+      HWND gone = hwnd_;
+      hwnd_ = nullptr;
+      SetWindowLongPtrW(gone, GWLP_USERDATA, 0);
+      DestroyWindow(gone);
+      for (Control& c : controls_) c.hwnd = nullptr;
+    }
+    DestroyedWindows().push_back(this);
+  }
+
+  // --- Window ---
+  void OnCreated(Handler handler) override { created_ = std::move(handler); }
+  void OnClick(const Text& name, Handler handler) override {
+    if (Control* c = Find(name)) c->click = std::move(handler);
+  }
+  void OnTick(const Text& name, Handler handler) override {
+    if (Control* c = Find(name)) c->tick = std::move(handler);
+  }
+
+  Text Title() const override { return title_; }
+  void SetTitle(const Text& title) override {
+    title_ = title;
+    if (hwnd_) SetWindowTextW(hwnd_, Wide(title).c_str());
+  }
+
+  Text ControlText(const Text& name) const override;
+  void SetControlText(const Text& name, const Text& text) override;
+  Colour TextColour(const Text& name) const override {
+    const Control* c = Find(name);
+    return c ? c->textColour : kDefaultColour;
+  }
+  void SetTextColour(const Text& name, Colour colour) override {
+    if (Control* c = Find(name)) {
+      c->textColour = colour;
+      Repaint(*c);
+    }
+  }
+  Colour BackColour(const Text& name) const override {
+    const Control* c = Find(name);
+    return c ? c->backColour : kDefaultColour;
+  }
+  void SetBackColour(const Text& name, Colour colour) override {
+    if (Control* c = Find(name)) {
+      c->backColour = colour;
+      Repaint(*c);
+    }
+  }
+  void SetPicture(const Text& name, const Bytes& image) override {
+    Control* c = Find(name);
+    if (!c || c->desc.kind != Kind::PictureBox) return;
+    c->picture = {};
+    c->pending = image;
+    if (revealed_) Prepare(*c);
+  }
+  void SetTimerInterval(const Text& name, int milliseconds) override {
+    Control* c = Find(name);
+    if (!c || c->desc.kind != Kind::Timer || !hwnd_) return;
+    if (milliseconds <= 0) {
+      KillTimer(hwnd_, c->id);
+    } else {
+      SetTimer(hwnd_, c->id, static_cast<UINT>(milliseconds), nullptr);
+    }
+  }
+  Colour PickerColour(const Text& name) const override {
+    const Control* c = Find(name);
+    if (!c || c->desc.kind != Kind::ColourPicker) return kDefaultColour;
+    return static_cast<Colour>(c->pickerColour) & 0x00FFFFFFu;
+  }
+  void SetPickerColour(const Text& name, Colour colour) override {
+    Control* c = Find(name);
+    if (!c || c->desc.kind != Kind::ColourPicker || !IsSet(colour)) return;
+    c->pickerColour = static_cast<COLORREF>(colour);
+    if (c->hwnd) InvalidateRect(c->hwnd, nullptr, FALSE);
+  }
+  bool ShowOpenDialog(const Text& name) override {
+    Control* c = Find(name);
+    if (!c || c->desc.kind != Kind::CommonDialog) return false;
+    const HWND owner = hwnd_ && IsWindowVisible(hwnd_) ? hwnd_ : nullptr;
+    std::optional<Text> chosen = win::RunOpenDialog(owner, c->text);
+    if (!chosen) return false;
+    // The window may have gone while the dialog was up.
+    c->dialogFile = std::move(*chosen);
+    return true;
+  }
+  Text DialogFileName(const Text& name) const override {
+    const Control* c = Find(name);
+    return c ? c->dialogFile : Text();
+  }
+  void Destroy() override { Dispose(); }
+  void BringToFront() override {
+    if (!hwnd_) return;
+    if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
+    Reveal(true);
+    SetForegroundWindow(hwnd_);
+  }
+
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  Control* Find(const Text& name) {
+    const auto it = byName_.find(name);
+    return it == byName_.end() ? nullptr : &controls_[it->second];
+  }
+  const Control* Find(const Text& name) const {
+    const auto it = byName_.find(name);
+    return it == byName_.end() ? nullptr : &controls_[it->second];
+  }
+  Control* FindWindow(HWND hwnd) {
+    if (!hwnd) return nullptr;
+    for (Control& c : controls_) {
+      if (c.hwnd == hwnd) return &c;
+    }
+    return nullptr;
+  }
+  Control* FindId(UINT id) {
+    if (id < kFirstId || id - kFirstId >= controls_.size()) return nullptr;
+    return &controls_[id - kFirstId];
+  }
+
+  void SetIcons();
+  void BuildControls();
+  HWND CreateChild(Control& c);
+  void Place(Control& c);
+  void Prepare(Control& c);
+  void PushEditText(Control& c);
+  void Repaint(Control& c);
+  COLORREF Back(const Control& c, COLORREF fallback) const;
+  COLORREF ContainerBack(const Control& c) const;
+  COLORREF FormBack() const {
+    return win::ToColorRef(form_.backColour, GetSysColor(COLOR_BTNFACE));
+  }
+  LRESULT ControlColour(HDC dc, HWND child);
+  void DrawItem(const DRAWITEMSTRUCT& item);
+  void DpiChanged(UINT dpi, const RECT& suggested);
+
+  FormSpec form_;
+  Text title_;
+  HWND hwnd_ = nullptr;
+  UINT dpi_ = 96;
+  std::vector<Control> controls_;
+  std::map<Text, std::size_t> byName_;
+  Handler created_;
+  bool destroyed_ = false;
+  bool revealed_ = false;
+  HICON bigIcon_ = nullptr;
+  HICON smallIcon_ = nullptr;
+
+  friend LRESULT CALLBACK FrameProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+};
+
+void FormWindow::SetIcons() {
+  if (form_.icon.empty()) return;
+  HICON big = win::LoadNamedIcon(form_.icon, Scale(32, dpi_));
+  HICON small = win::LoadNamedIcon(form_.icon, Scale(16, dpi_));
+  if (big) SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+  if (small) SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+  if (bigIcon_) DestroyIcon(bigIcon_);
+  if (smallIcon_) DestroyIcon(smallIcon_);
+  bigIcon_ = big;
+  smallIcon_ = small;
+}
+
+void FormWindow::BuildControls() {
+  controls_.reserve(form_.controls.size());
+  for (const ControlSpec& desc : form_.controls) {
+    Control& c = controls_.emplace_back();
+    c.desc = desc;
+    c.id = kFirstId + static_cast<UINT>(controls_.size() - 1);
+    c.textColour = desc.textColour;
+    c.backColour = desc.backColour;
+    c.text = desc.text;
+    byName_.emplace(desc.name, controls_.size() - 1);  // the first of a name wins
+  }
+  for (Control& c : controls_) c.hwnd = CreateChild(c);
+  // Containers may come anywhere in the list, so children move in afterwards.
+  for (Control& c : controls_) {
+    if (!c.hwnd || c.desc.container.empty()) continue;
+    const Control* container = Find(c.desc.container);
+    if (container && container->hwnd && container->hwnd != c.hwnd &&
+        container->desc.kind == Kind::GroupBox) {
+      SetParent(c.hwnd, container->hwnd);
+    }
+  }
+  // List order is stacking order among siblings: each goes on top in turn.
+  for (Control& c : controls_) {
+    if (!c.hwnd) continue;
+    Place(c);
+    SetWindowPos(c.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    if (c.desc.visible) ShowWindow(c.hwnd, SW_SHOWNA);
+  }
+}
+
+HWND FormWindow::CreateChild(Control& c) {
+  const ControlSpec& desc = c.desc;
+  const wchar_t* kind = nullptr;
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
+  DWORD exStyle = 0;
+  std::wstring text;
+  switch (desc.kind) {
+    case Kind::GroupBox:
+      // The frame is a real group box; it also carries its controls, and
+      // paints its caption in the layout's colour itself (a themed group
+      // box would ignore it).
+      kind = L"BUTTON";
+      style |= BS_GROUPBOX | WS_CLIPCHILDREN;
+      exStyle |= WS_EX_CONTROLPARENT;
+      text = Wide(desc.text);
+      break;
+    case Kind::PictureBox:
+      kind = L"STATIC";
+      style |= SS_BITMAP;
+      break;
+    case Kind::EditBox:
+      kind = L"EDIT";
+      style |= WS_TABSTOP | ES_AUTOHSCROLL;
+      if (desc.multiLine) style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL;
+      if (desc.readOnly) style |= ES_READONLY;
+      if (desc.border) style |= WS_BORDER;
+      style |= desc.align == Align::Centre  ? ES_CENTER
+               : desc.align == Align::Right ? ES_RIGHT
+                                            : ES_LEFT;
+      break;
+    case Kind::Label:
+      kind = L"STATIC";
+      style |= SS_NOPREFIX;
+      style |= desc.align == Align::Centre  ? SS_CENTER
+               : desc.align == Align::Right ? SS_RIGHT
+                                            : SS_LEFT;
+      if (desc.border) style |= WS_BORDER;
+      text = Wide(desc.text);
+      break;
+    case Kind::Button:
+      kind = L"BUTTON";
+      style |= BS_PUSHBUTTON | WS_TABSTOP;
+      text = Wide(desc.text);
+      break;
+    case Kind::GraphicButton:
+      // Drawn by the window (a picture, no text); its window text is what
+      // screen readers call it.
+      kind = L"BUTTON";
+      style |= BS_OWNERDRAW;
+      text = Wide(desc.accessibleName.empty() ? desc.name : desc.accessibleName);
+      if (!desc.picture.empty()) {
+        const Bytes bytes = win::ResourceBytes(desc.picture);
+        c.picture = win::DecodePicture(bytes.data(), bytes.size());
+      }
+      break;
+    case Kind::ColourPicker:
+      kind = L"BUTTON";
+      style |= BS_OWNERDRAW | WS_TABSTOP;
+      text = Wide(desc.accessibleName.empty() ? desc.name : desc.accessibleName);
+      break;
+    case Kind::Timer:
+    case Kind::CommonDialog:
+      return nullptr;
+  }
+  HWND child = CreateWindowExW(exStyle, kind, text.c_str(), style, 0, 0, 0, 0, hwnd_,
+                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(c.id)),
+                               win::Instance(), nullptr);
+  if (!child) return nullptr;
+  c.hwnd = child;
+  SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(win::FontFor(desc.font, dpi_)), FALSE);
+  if (desc.kind == Kind::GroupBox) SetWindowSubclass(child, FrameProc, 1, 0);
+  if (desc.kind == Kind::EditBox) {
+    SendMessageW(child, EM_SETLIMITTEXT, 0, 0);  // 0: as long as the system allows
+    if (desc.visible) PushEditText(c);
+  }
+  if (desc.kind == Kind::PictureBox && !desc.picture.empty()) c.pending = win::ResourceBytes(desc.picture);
+  return child;
+}
+
+void FormWindow::Place(Control& c) {
+  const ControlSpec& d = c.desc;
+  SetWindowPos(c.hwnd, nullptr, Scale(d.left, dpi_), Scale(d.top, dpi_),
+               Scale(std::max(0, d.width), dpi_), Scale(std::max(0, d.height), dpi_),
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FormWindow::Prepare(Control& c) {
+  if (!c.hwnd) return;
+  const ControlSpec& d = c.desc;
+  if (d.visible && (d.kind == Kind::EditBox || d.kind == Kind::PictureBox ||
+                    d.kind == Kind::GraphicButton || d.kind == Kind::ColourPicker)) {
+    win::SetAccessibleName(c.hwnd, Wide(d.accessibleName.empty() ? d.name : d.accessibleName));
+  }
+  if (d.kind != Kind::PictureBox) return;
+  if (!c.pending.empty()) {
+    c.picture = win::DecodePicture(c.pending.data(), c.pending.size());
+    Bytes().swap(c.pending);
+  }
+  // The bitmap covers the whole box: the background with the picture
+  // centred, scaled down when it does not fit (see ui.h).
+  const int width = Scale(std::max(0, d.width), dpi_);
+  const int height = Scale(std::max(0, d.height), dpi_);
+  RECT target{};
+  if (!c.picture.Empty()) {
+    SIZE fitted = win::FittedSize({c.picture.width, c.picture.height}, {d.width, d.height});
+    fitted = {Scale(fitted.cx, dpi_), Scale(fitted.cy, dpi_)};
+    target.left = (width - fitted.cx) / 2;
+    target.top = (height - fitted.cy) / 2;
+    target.right = target.left + fitted.cx;
+    target.bottom = target.top + fitted.cy;
+  }
+  HBITMAP bitmap = win::Compose(width, height, Back(c, ContainerBack(c)), c.picture, target);
+  auto shown = reinterpret_cast<HBITMAP>(SendMessageW(
+      c.hwnd, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
+  // A static control may keep a copy of its own; both are ours to free.
+  if (shown && shown != c.bitmap) DeleteObject(shown);
+  if (c.bitmap) DeleteObject(c.bitmap);
+  c.bitmap = bitmap;
+  Place(c);  // a bitmap static takes the bitmap's size; the layout's wins
+}
+
+COLORREF FormWindow::ContainerBack(const Control& c) const {
+  // Controls with no background of their own show their container's, the
+  // way a transparent control would.
+  const Control* container = c.desc.container.empty() ? nullptr : Find(c.desc.container);
+  if (!container || container == &c || container->desc.kind != Kind::GroupBox) {
+    return FormBack();
+  }
+  return Back(*container, ContainerBack(*container));
+}
+
+COLORREF FormWindow::Back(const Control& c, COLORREF fallback) const {
+  return win::ToColorRef(c.backColour, fallback);
+}
+
+void FormWindow::Repaint(Control& c) {
+  if (!c.hwnd) return;
+  if (c.desc.kind == Kind::PictureBox && revealed_) Prepare(c);
+  // Controls inside may show this one's background.
+  RedrawWindow(c.hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  if (c.desc.kind == Kind::GroupBox) {
+    for (Control& inner : controls_) {
+      if (inner.desc.kind == Kind::PictureBox && revealed_ && &inner != &c) Prepare(inner);
+    }
+  }
+}
+
+Text FormWindow::ControlText(const Text& name) const {
+  const Control* c = Find(name);
+  if (!c) return {};
+  if (c->desc.kind != Kind::EditBox || !c->hwnd || !c->desc.visible) return c->text;
+  const int length = GetWindowTextLengthW(c->hwnd);
+  std::wstring now(static_cast<std::size_t>(std::max(0, length)) + 1, L'\0');
+  const int got = GetWindowTextW(c->hwnd, now.data(), static_cast<int>(now.size()));
+  now.resize(static_cast<std::size_t>(std::max(0, got)));
+  return now == c->pushed ? c->text : win::Narrow(now);
+}
+
+void FormWindow::SetControlText(const Text& name, const Text& text) {
+  Control* c = Find(name);
+  if (!c) return;
+  c->text = text;
+  switch (c->desc.kind) {
+    case Kind::EditBox:
+      // A hidden box keeps its content to itself.
+      if (c->desc.visible) PushEditText(*c);
+      break;
+    case Kind::Label:
+    case Kind::GroupBox:
+    case Kind::Button:
+      if (c->hwnd) {
+        SetWindowTextW(c->hwnd, Wide(text).c_str());
+        // A label or frame drawn over its container's colour.
+        RedrawWindow(c->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
+      }
+      break;
+    default:
+      break;  // kept: a common dialog's text is its starting folder
+  }
+}
+
+void FormWindow::PushEditText(Control& c) {
+  c.pushed = Wide(c.text);
+  if (c.hwnd) SetWindowTextW(c.hwnd, c.pushed.c_str());
+}
+
+LRESULT FormWindow::ControlColour(HDC dc, HWND child) {
+  Control* c = FindWindow(child);
+  if (!c) {
+    SetBkColor(dc, FormBack());
+    return reinterpret_cast<LRESULT>(BrushOf(FormBack()));
+  }
+  COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
+  COLORREF back = ContainerBack(*c);
+  switch (c->desc.kind) {
+    case Kind::EditBox:
+      back = Back(*c, GetSysColor(COLOR_WINDOW));
+      break;
+    case Kind::Label:
+    case Kind::GroupBox:
+    case Kind::PictureBox:
+    case Kind::GraphicButton:
+      back = Back(*c, back);
+      break;
+    default:
+      break;
+  }
+  text = win::ToColorRef(c->textColour, text);
+  SetTextColor(dc, text);
+  SetBkColor(dc, back);
+  SetBkMode(dc, OPAQUE);
+  return reinterpret_cast<LRESULT>(BrushOf(back));
+}
+
+void FormWindow::DrawItem(const DRAWITEMSTRUCT& item) {
+  Control* c = FindWindow(item.hwndItem);
+  if (!c) return;
+  HDC dc = item.hDC;
+  const RECT& box = item.rcItem;
+  const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+  if (c->desc.kind == Kind::GraphicButton) {
+    const COLORREF back = Back(*c, ContainerBack(*c));
+    FillRect(dc, &box, BrushOf(back));
+    if (!c->picture.Empty()) {
+      // The picture sits in the top-left corner, scaled down when it does
+      // not fit: a button hanging over its container's edge shows it whole.
+      const int inset = Scale(2, dpi_) + (pressed ? 1 : 0);
+      const SIZE room{std::max(1, c->desc.width - 4), std::max(1, c->desc.height - 4)};
+      SIZE fitted = win::FittedSize({c->picture.width, c->picture.height}, room);
+      fitted = {Scale(fitted.cx, dpi_), Scale(fitted.cy, dpi_)};
+      HBITMAP shown = win::Compose(fitted.cx, fitted.cy, back, c->picture,
+                                   {0, 0, fitted.cx, fitted.cy});
+      if (shown) {
+        HDC source = CreateCompatibleDC(dc);
+        HGDIOBJ old = SelectObject(source, shown);
+        BitBlt(dc, box.left + inset, box.top + inset, fitted.cx, fitted.cy, source, 0, 0,
+               SRCCOPY);
+        SelectObject(source, old);
+        DeleteDC(source);
+        DeleteObject(shown);
+      }
+    }
+    if (pressed) {
+      RECT edge = box;
+      DrawEdge(dc, &edge, BDR_SUNKENOUTER, BF_RECT);
+    }
+    return;
+  }
+  if (c->desc.kind == Kind::ColourPicker) {
+    RECT face = box;
+    DrawFrameControl(dc, &face, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
+    // The swatch fills the button but for the frame and the menu arrow.
+    const int arrow = Scale(12, dpi_);
+    RECT swatch{box.left + Scale(4, dpi_), box.top + Scale(4, dpi_),
+                box.right - Scale(4, dpi_) - arrow, box.bottom - Scale(4, dpi_)};
+    if (swatch.right > swatch.left && swatch.bottom > swatch.top) {
+      FillRect(dc, &swatch, BrushOf(c->pickerColour));
+      FrameRect(dc, &swatch, BrushOf(GetSysColor(COLOR_BTNSHADOW)));
+    }
+    const int cx = box.right - Scale(4, dpi_) - arrow / 2;
+    const int cy = (box.top + box.bottom) / 2;
+    const int half = std::max(2, Scale(3, dpi_));
+    POINT points[3] = {{cx - half, cy - half / 2}, {cx + half + 1, cy - half / 2},
+                       {cx, cy + half / 2 + 1}};
+    HGDIOBJ oldBrush = SelectObject(dc, BrushOf(GetSysColor(COLOR_BTNTEXT)));
+    HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+    Polygon(dc, points, 3);
+    SelectObject(dc, oldPen);
+    SelectObject(dc, oldBrush);
+    if (item.itemState & ODS_FOCUS) {
+      RECT focus = box;
+      InflateRect(&focus, -Scale(2, dpi_), -Scale(2, dpi_));
+      DrawFocusRect(dc, &focus);
+    }
+  }
+}
+
+void FormWindow::DpiChanged(UINT dpi, const RECT& suggested) {
+  dpi_ = dpi;
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+               suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetIcons();
+  for (Control& c : controls_) {
+    if (!c.hwnd) continue;
+    SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(win::FontFor(c.desc.font, dpi_)),
+                 FALSE);
+    Place(c);
+    if (c.desc.kind == Kind::PictureBox && revealed_) Prepare(c);
+  }
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_ERASEBKGND: {
+      RECT client;
+      GetClientRect(hwnd_, &client);
+      FillRect(reinterpret_cast<HDC>(wParam), &client, BrushOf(FormBack()));
+      return 1;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+      return ControlColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_DRAWITEM:
+      DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return TRUE;
+    case WM_COMMAND: {
+      Control* c = FindWindow(reinterpret_cast<HWND>(lParam));
+      const UINT code = HIWORD(wParam);
+      if (!c || (code != BN_CLICKED && code != BN_DOUBLECLICKED)) break;
+      if (c->desc.kind == Kind::ColourPicker) {
+        if (code != BN_CLICKED) return 0;
+        const HWND picker = c->hwnd;
+        const std::size_t index = static_cast<std::size_t>(c - controls_.data());
+        const std::optional<COLORREF> chosen = win::ChooseFromMenu(picker, c->pickerColour);
+        // The menu ran a loop of its own: look the control up again.
+        if (chosen && !destroyed_ && index < controls_.size()) {
+          controls_[index].pickerColour = *chosen;
+          InvalidateRect(picker, nullptr, FALSE);
+        }
+        return 0;
+      }
+      if (c->desc.kind == Kind::Button || c->desc.kind == Kind::GraphicButton) {
+        const Handler click = c->click;
+        RunHandler(click);  // may free this window: nothing of it is used after
+        return 0;
+      }
+      break;
+    }
+    case WM_TIMER: {
+      Control* c = FindId(static_cast<UINT>(wParam));
+      if (!c || c->desc.kind != Kind::Timer) break;
+      const Handler tick = c->tick;
+      RunHandler(tick);
+      return 0;
+    }
+    case WM_CLOSE:
+      if (destroyed_ || win::ProgramEnding()) return 0;
+      if (this == startupWindow) {
+        rt::EndProgram();  // closing the main window ends the program
+      } else {
+        Dispose();
+        win::FreeDestroyedWindows();
+      }
+      return 0;
+    case WM_DPICHANGED:
+      DpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    auto* window = static_cast<FormWindow*>(create->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+  }
+  auto* window = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!window || window->Handle() != hwnd) {
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+  if (message == WM_NCDESTROY) SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  return window->OnMessage(message, wParam, lParam);
+}
+
+// A group box that carries controls: what they send their parent goes on to
+// the window, and the box paints itself in the layout's colours.
+LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                           DWORD_PTR) {
+  switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+      return SendMessageW(GetAncestor(hwnd, GA_ROOT), message, wParam, lParam);
+    case WM_NCHITTEST:
+      return HTCLIENT;  // a group box would let clicks fall through it
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+      return 0;  // and a frame is no button
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+    case WM_PRINTCLIENT: {
+      PAINTSTRUCT paint{};
+      HDC dc = message == WM_PAINT ? BeginPaint(hwnd, &paint) : reinterpret_cast<HDC>(wParam);
+      // The box's colours are asked of the window, as for any control.
+      HBRUSH back = reinterpret_cast<HBRUSH>(SendMessageW(
+          GetAncestor(hwnd, GA_ROOT), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+          reinterpret_cast<LPARAM>(hwnd)));
+      RECT client;
+      GetClientRect(hwnd, &client);
+      FillRect(dc, &client, back ? back : GetSysColorBrush(COLOR_BTNFACE));
+      const int length = GetWindowTextLengthW(hwnd);
+      std::wstring caption(static_cast<std::size_t>(length) + 1, L'\0');
+      caption.resize(static_cast<std::size_t>(
+          std::max(0, GetWindowTextW(hwnd, caption.data(), length + 1))));
+      HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT,
+                                                                              0, 0)));
+      SIZE extent{};
+      if (!caption.empty()) {
+        GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
+      }
+      // An etched line, its top through the middle of the caption.
+      RECT frame = client;
+      frame.top += extent.cy / 2;
+      DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+      if (!caption.empty()) {
+        const UINT dpi = win::DpiOf(hwnd);
+        RECT text{client.left + Scale(8, dpi), client.top,
+                  client.left + Scale(8, dpi) + extent.cx + Scale(4, dpi), client.top + extent.cy};
+        FillRect(dc, &text, back ? back : GetSysColorBrush(COLOR_BTNFACE));
+        SetBkMode(dc, TRANSPARENT);
+        text.left += Scale(2, dpi);
+        DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
+                  DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+      }
+      SelectObject(dc, oldFont);
+      if (message == WM_PAINT) EndPaint(hwnd, &paint);
+      return 0;
+    }
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, FrameProc, 1);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+FormWindow* Build(const FormSpec& form, const Binder& bind, HWND owner) {
+  if (win::ProgramEnding()) return nullptr;
+  auto* window = new FormWindow(form, owner);
+  if (bind) bind(*window);
+  window->RunCreated();
+  if (window->Destroyed() || win::ProgramEnding()) return nullptr;
+  return window;
+}
+
+}  // namespace
+
+namespace win {
+
+void CloseAllWindows() {
+  const std::vector<FormWindow*> windows = OpenWindows();
+  for (FormWindow* window : windows) window->Dispose();
+}
+
+void FreeDestroyedWindows() {
+  if (handlerDepth > 0) return;
+  std::vector<FormWindow*> windows;
+  windows.swap(DestroyedWindows());
+  for (FormWindow* window : windows) delete window;
+}
+
+Text StartupTitle() { return startupWindow ? startupWindow->Title() : Text(); }
+
+void Dispatch(MSG& message) {
+  // Tab and the arrow keys move between controls, as in a dialog.
+  HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+  if (root && IsDialogMessageW(root, &message)) return;
+  TranslateMessage(&message);
+  DispatchMessageW(&message);
+}
+
+}  // namespace win
+
+Window* CreateStartupWindow(const FormSpec& form, const Binder& bind) {
+  if (win::ProgramEnding()) return nullptr;
+  auto* window = new FormWindow(form, nullptr);
+  startupWindow = window;
+  if (bind) bind(*window);
+  window->RunCreated();
+  // A created event that ended the program leaves the window unshown.
+  if (window->Destroyed() || win::ProgramEnding()) return nullptr;
+  window->Reveal(true);
+  return window;
+}
+
+Window* LoadWindow(const FormSpec& form, const Binder& bind, Window* owner, bool modal) {
+  auto* ownerWindow = dynamic_cast<FormWindow*>(owner);
+  FormWindow* window = Build(form, bind, ownerWindow ? ownerWindow->Handle() : nullptr);
+  if (!window) return nullptr;
+  window->Reveal(true);
+  if (!modal) return window;
+
+  // Every other window of the program waits until this one has gone.
+  std::vector<HWND> disabled;
+  for (FormWindow* other : OpenWindows()) {
+    if (other != window && other->Handle() && IsWindowEnabled(other->Handle())) {
+      EnableWindow(other->Handle(), FALSE);
+      disabled.push_back(other->Handle());
+    }
+  }
+  MSG message;
+  bool open = true;
+  while (open && !win::ProgramEnding()) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got <= 0) {
+      if (got == 0) PostQuitMessage(static_cast<int>(message.wParam));  // for the outer loop
+      break;
+    }
+    win::Dispatch(message);
+    open = std::find(OpenWindows().begin(), OpenWindows().end(), window) != OpenWindows().end();
+  }
+  for (HWND hwnd : disabled) {
+    if (IsWindow(hwnd)) EnableWindow(hwnd, TRUE);
+  }
+  return open && !win::ProgramEnding() ? window : nullptr;
+}
+
+Window* WindowNamed(const Text& formName) {
+  for (FormWindow* window : OpenWindows()) {
+    if (!window->Destroyed() && window->Form().name == formName) return window;
+  }
+  return nullptr;
+}
+
+}  // namespace zoq::ui

@@ -13,6 +13,8 @@ shift
 
 wine=/usr/lib/wine/wine64
 [[ -x $wine ]] || wine=$(command -v wine64 || command -v wine)
+wineserver=${wine%/*}/wineserver
+[[ -x $wineserver ]] || wineserver=$(command -v wineserver)
 
 # Wine takes the ANSI code page from the process locale, so the locale must
 # really exist; it is generated into the state directory, not the system.
@@ -55,6 +57,9 @@ if [[ ! -e $state/ready-fonts ]]; then
         echo "wine-run: cannot set the font replacements" >&2
         exit 1
       fi
+      # A program started while wineboot's server still runs would join its
+      # desktop, which has no display, and end at once: let it go first.
+      WINEPREFIX="$state/prefix" "$wineserver" -w 9>&- || true
       touch "$state/ready-fonts"
     fi
   ) 9>"$state/lock"

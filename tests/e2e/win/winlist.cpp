@@ -80,6 +80,10 @@ std::string ClassOf(HWND window) {
   return Utf8(std::wstring(name, n > 0 ? n : 0));
 }
 
+unsigned long long Id(HWND window) {
+  return reinterpret_cast<UINT_PTR>(window);
+}
+
 void PrintRect(const RECT& r) {
   std::printf("%ld,%ld,%ld,%ld", r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
@@ -87,9 +91,8 @@ void PrintRect(const RECT& r) {
 BOOL CALLBACK PrintControl(HWND control, LPARAM) {
   RECT outer{};
   GetWindowRect(control, &outer);
-  std::printf("control\t%#llx\t%#llx\t%s\t%d\t", (unsigned long long)(UINT_PTR)control,
-              (unsigned long long)(UINT_PTR)GetParent(control), ClassOf(control).c_str(),
-              IsWindowVisible(control) ? 1 : 0);
+  std::printf("control\t%#llx\t%#llx\t%s\t%d\t", Id(control), Id(GetParent(control)),
+              ClassOf(control).c_str(), IsWindowVisible(control) ? 1 : 0);
   PrintRect(outer);
   std::printf("\t%d\t%s\n", GetDlgCtrlID(control), Escaped(TextOf(control)).c_str());
   return TRUE;
@@ -104,8 +107,7 @@ BOOL CALLBACK PrintWindow(HWND window, LPARAM param) {
   GetWindowRect(window, &outer);
   GetClientRect(window, &client);
   MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
-  std::printf("window\t%#llx\t%#llx\t%s\t%d\t", (unsigned long long)(UINT_PTR)window,
-              (unsigned long long)(UINT_PTR)GetWindow(window, GW_OWNER),
+  std::printf("window\t%#llx\t%#llx\t%s\t%d\t", Id(window), Id(GetWindow(window, GW_OWNER)),
               ClassOf(window).c_str(), IsWindowVisible(window) ? 1 : 0);
   PrintRect(outer);
   std::printf("\t");

@@ -56,7 +56,7 @@ set(ZOQ_TEST_TIMEOUT 300 CACHE STRING "Seconds before a unit test case counts as
 
 # One test binary per folder, each case registered with CTest. WINDOWS: the
 # tests build windows; tests/support's main() makes the one application of
-# the run, on Qt's offscreen platform.
+# the run (on Qt's offscreen platform, or on Win32).
 function(zoq_test_binary name)
   cmake_parse_arguments(ARG "WINDOWS" "" "SOURCES;LIBS" ${ARGN})
   if(NOT ZOQ_WITH_TESTS OR NOT ARG_SOURCES)
@@ -64,7 +64,10 @@ function(zoq_test_binary name)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   zoq_warnings(${name})
-  if(ARG_WINDOWS)
+  if(ARG_WINDOWS AND WIN32)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} zoq_win_testing)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${ZOQ_TEST_TIMEOUT})
+  elseif(ARG_WINDOWS)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} zoq_qt_testing)
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
                          PROPERTIES TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")

@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
 # Runs a Windows program under 64-bit Wine as on a Chinese Windows: ANSI code
-# page 936, the Chinese faces the layouts name, no display, a private prefix.
+# page 936, the Chinese faces the layouts name, a private prefix.
 #   wine-run.sh STATE_DIR PROGRAM [ARGS...]   runs PROGRAM
 #   wine-run.sh STATE_DIR                     only prepares STATE_DIR
 # STATE_DIR holds the prefix and the generated zh_CN.UTF-8 locale; both are
 # made on first use, under a lock because CTest starts several at once.
-# ZOQ_WINE_DISPLAY, when set, is the X display the program's windows go to.
 set -euo pipefail
 mkdir -p "$1"
 state=$(cd "$1" && pwd)  # Wine wants an absolute prefix
@@ -22,7 +21,8 @@ wineserver=${wine%/*}/wineserver
 wine_env=(
   LOCPATH="$state/locale" LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
   WINEPREFIX="$state/prefix" WINEDEBUG=-all
-  # No .NET or HTML engine installers, and no window anywhere.
+  # No .NET or HTML engine installers. Windows go to ZOQ_WINE_DISPLAY (an X
+  # server the caller started), or nowhere.
   WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY="${ZOQ_WINE_DISPLAY:-}"
 )
 

@@ -117,15 +117,15 @@ class FormWindow final : public Window {
     hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Wide(title_).c_str(), style,
                             form.left, form.top, std::max(1, form.width),
                             std::max(1, form.height), owner, nullptr, win::Instance(), this);
-    if (!hwnd_) return;
+    // Without a window the controls still keep their texts and colours.
     dpi_ = win::DpiOf(hwnd_);
-    if (dpi_ != 96) {
+    if (hwnd_ && dpi_ != 96) {
       // Outer size as the layout gives it, at this monitor's scale.
       SetWindowPos(hwnd_, nullptr, 0, 0, Scale(std::max(1, form.width), dpi_),
                    Scale(std::max(1, form.height), dpi_),
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    SetIcons();
+    if (hwnd_) SetIcons();
     BuildControls();
   }
 
@@ -421,6 +421,7 @@ HWND FormWindow::CreateChild(Control& c) {
     case Kind::CommonDialog:
       return nullptr;
   }
+  if (!hwnd_) return nullptr;
   HWND child = CreateWindowExW(exStyle, kind, text.c_str(), style, 0, 0, 0, 0, hwnd_,
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(c.id)),
                                win::Instance(), nullptr);

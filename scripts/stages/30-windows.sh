@@ -1,18 +1,36 @@
 #!/usr/bin/env bash
-# The Windows leg: cross-builds the libraries that need no window system and
-# their unit tests for 64-bit Windows, then runs the tests under Wine as on a
-# Chinese Windows (ANSI code page 936, no display).
+# The Windows leg: cross-builds the whole program for 64-bit Windows with
+# its window layer on the Win32 API (build-win/app/zoq.exe, one file that
+# needs nothing installed) and the unit tests, then runs the tests under Wine
+# as on a Chinese Windows (ANSI code page 936), windows on a virtual display.
 set -uo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 build=${ZOQ_WIN_BUILD_DIR:-$top/build-win}
 jobs=$(nproc)
 
-"$top/scripts/deps.sh" windows || exit 1
+"$top/scripts/deps.sh" build windows || exit 1
+
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+
+# The pictures are painted at build time by a tool that needs Qt, so it runs
+# on this machine: in the Linux build when there is one, else in a build of
+# that tool alone.
+host=${ZOQ_BUILD_DIR:-$top/build}
+if ! { [[ -f $host/CMakeCache.txt ]] && cmake --build "$host" --target zoq_images >/dev/null; }; then
+  host=$top/build-win-host
+  cmake -S "$top" -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
+    -DZOQ_WITH_TESTS=OFF -DZOQ_WITH_BENCH=OFF >/dev/null || exit 1
+  cmake --build "$host" --target zoq_images >/dev/null || { echo "pictures not painted" >&2; exit 1; }
+fi
 
 cmake -S "$top" -B "$build" -G Ninja \
   -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release \
-  -DZOQ_WITH_UI=OFF -DZOQ_WITH_BENCH=OFF -DZOQ_TEST_TIMEOUT=60 >/dev/null || exit 1
+  -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" \
+  -DZOQ_PAINTED_PICTURES="$host/forms/images" \
+  -DZOQ_WITH_UI=ON -DZOQ_WITH_BENCH=OFF -DZOQ_TEST_TIMEOUT=60 >/dev/null || exit 1
 # The Wine prefix takes a few seconds to make: let it happen while compiling.
 "$top/cmake/wine-run.sh" "$build/wine" &
 prepare=$!
@@ -20,6 +38,18 @@ cmake --build "$build" -j "$jobs"
 built=$?
 wait "$prepare" || { echo "Wine could not be prepared" >&2; exit 1; }
 [[ $built -eq 0 ]] || exit 1
+echo "zoq.exe: $(stat -c %s "$build/app/zoq.exe") bytes"
+
+# The window tests need a display: a virtual one, on a free display number
+# Xvfb picks itself, stopped again at the end.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -noreset -nolisten tcp -screen 0 1024x768x24 3>"$display_file" \
+  >/dev/null 2>&1 &
+xvfb=$!
+for _ in $(seq 100); do [[ -s $display_file ]] && break; sleep 0.05; done
+[[ -s $display_file ]] || { echo "Xvfb did not start" >&2; kill "$xvfb"; exit 1; }
+export ZOQ_WINE_DISPLAY=:$(cat "$display_file")
+rm -f "$display_file"
 
 # Wine's server now and then drops a client mid-start ("wine client error:
 # recvmsg"), which fails or stalls a test that did nothing wrong. A test that
@@ -39,4 +69,6 @@ if [[ -x $wineserver && -d $build/wine/prefix ]]; then
   WINEPREFIX=$build/wine/prefix timeout 20 "$wineserver" -w ||
     WINEPREFIX=$build/wine/prefix "$wineserver" -k || true
 fi
+kill "$xvfb" 2>/dev/null
+wait "$xvfb" 2>/dev/null
 exit "$status"

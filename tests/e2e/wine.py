@@ -111,8 +111,12 @@ class Wine:
             subprocess.run([str(WINESERVER), "-k"], env=env)
 
 
-def controls(rows, parent):
-    return [r for r in rows if r.kind == "control" and r.parent == parent.hwnd]
+def controls(rows, window):
+    """The controls inside a top-level window, however deeply nested:
+    winlist.exe lists them right after it."""
+    start = rows.index(window) + 1
+    end = next((i for i in range(start, len(rows)) if rows[i].kind == "window"), len(rows))
+    return rows[start:end]
 
 
 def add_arguments(parser):

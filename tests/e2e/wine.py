@@ -13,7 +13,7 @@ import subprocess
 from collections import namedtuple
 from pathlib import Path
 
-from e2e import TOP, Failure
+from e2e import TOP, Failure, wait_for
 
 WINE_RUN = TOP / "cmake" / "wine-run.sh"
 WINESERVER = Path("/usr/lib/wine/wineserver")
@@ -61,6 +61,7 @@ class Wine:
         self.state = Path(state_dir).resolve()
         self.winlist = Path(winlist).resolve() if winlist else None
         self.image = None
+        self.shown = False
         # The first use makes the prefix and the locale (several seconds):
         # not while a test is timing anything.
         subprocess.run([str(WINE_RUN), str(self.state)], check=True, timeout=300)
@@ -70,15 +71,33 @@ class Wine:
 
     def command(self, program, args):
         self.image = Path(program).name
+        self.shown = False
         # wine-run.sh ends in exec, so the process started is Wine's own and
         # _NET_WM_PID names it.
         return [str(WINE_RUN), str(self.state), str(Path(program).resolve()), *args]
 
     def rows(self, session):
         """Every window and control of the program, as winlist.exe lists them."""
-        out = subprocess.run([str(WINE_RUN), str(self.state), str(self.winlist), self.image],
-                             env=self.environment(session), capture_output=True, timeout=30)
-        return parse_rows(out.stdout.decode("utf-8", errors="replace"))
+        if not self.shown:
+            # A Wine process starting while the program itself still starts
+            # can hang both for many seconds: the lister waits until the
+            # program has shown a window.
+            pid = str(session.program.pid)
+            wait_for("a window of the program",
+                     lambda: session.xdotool("search", "--onlyvisible", "--pid", pid), 60, 0.1)
+            self.shown = True
+        for attempt in range(3):
+            try:
+                out = subprocess.run([str(WINE_RUN), str(self.state), str(self.winlist),
+                                      self.image], env=self.environment(session),
+                                     capture_output=True, timeout=8)
+            except subprocess.TimeoutExpired:
+                continue
+            # 1: no such process. Anything else but 0 is Wine dropping the
+            # lister as it starts: it is run again.
+            if out.returncode in (0, 1):
+                return parse_rows(out.stdout.decode("utf-8", errors="replace"))
+        raise Failure("winlist.exe did not list the windows three times running")
 
     def top_level(self, session, window, rows=None):
         """The program's top-level window whose client area is this X window

@@ -56,11 +56,16 @@ std::string Escaped(const std::wstring& text) {
 
 // GetWindowTextW reads only the caption the system keeps for a window of
 // another process, which an edit box does not keep up to date; WM_GETTEXT
-// asks the control itself. The time limit keeps a hung program from
-// hanging the listing.
+// asks the control itself. A program busy elsewhere (still building its
+// windows) does not answer: after the first message it leaves unanswered
+// the listing makes do with the kept captions rather than wait at every
+// control.
 std::wstring TextOf(HWND window) {
+  static bool answering = true;
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) {
+  if (!answering ||
+      !SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 1000, &length)) {
+    answering = false;
     wchar_t buffer[kTextLimit + 1];
     const int n = GetWindowTextW(window, buffer, kTextLimit + 1);
     return std::wstring(buffer, n > 0 ? n : 0);
@@ -68,8 +73,11 @@ std::wstring TextOf(HWND window) {
   const DWORD_PTR want = length < kTextLimit ? length : kTextLimit;
   std::wstring text(want + 1, L'\0');
   DWORD_PTR got = 0;
-  SendMessageTimeoutW(window, WM_GETTEXT, want + 1, reinterpret_cast<LPARAM>(text.data()),
-                      SMTO_ABORTIFHUNG, 2000, &got);
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, want + 1, reinterpret_cast<LPARAM>(text.data()),
+                           SMTO_ABORTIFHUNG, 1000, &got)) {
+    answering = false;
+    got = 0;
+  }
   text.resize(got <= want ? got : want);
   return text;
 }

@@ -12,7 +12,7 @@ if [[ ! -f $build/CTestTestfile.cmake ]]; then
   exit 1
 fi
 if ! ctest --test-dir "$build" -N -L wine_e2e | grep -q 'Total Tests: [1-9]'; then
-  echo "SKIPPED: $build has no zoq.exe (no Windows window backend in this tree)," \
+  echo "SKIPPED: $build has no zoq_e2e.exe (the program with its addresses on the loopback)," \
        "so no end-to-end test runs under Wine"
   exit 0
 fi

@@ -3,9 +3,9 @@
 // nothing is read from a file, the environment or the command line.
 #pragma once
 
-namespace zoq::app::config {
+namespace zoq::app {
 
 extern const char* const kVersionPageUrl;   // its article heading carries the version
 extern const char* const kDownloadPageUrl;  // opened when the versions differ
 
-}  // namespace zoq::app::config
+}  // namespace zoq::app

@@ -5,8 +5,9 @@
 #include "config.h"
 #include "fetch/fetch.h"
 #include "runtime/core.h"
+#include "text/between.h"
+#include "text/decode.h"
 #include "text/text.h"
-#include "text/url.h"
 
 namespace zoq::app {
 
@@ -28,7 +29,7 @@ Text VersionFromPage(ui::Window& main, const VersionCheckServices& services) {
   {
     Text decoded;
     {
-      const Text body = TextFromBytes(services.fetch(config::kVersionPageUrl));
+      const Text body = TextFromBytes(services.fetch(kVersionPageUrl));
       decoded = UrlDecode(body);
     }
     main.SetControlText("编辑框1", decoded);
@@ -45,7 +46,7 @@ Text VersionFromPage(ui::Window& main, const VersionCheckServices& services) {
 VersionCheckServices RealVersionCheckServices() {
   return {
       .fetch = [](const Text& url) { return PageFetch(url); },
-      .message = [](const Text& text) { ui::ShowMessage(text, 0, std::nullopt); },
+      .message = [](const Text& text, int style) { ui::ShowMessage(text, style, std::nullopt); },
       .openInBrowser = [](const Text& url) { ui::OpenInBrowser(url); },
       .endProgram = [] { rt::EndProgram(); },
   };
@@ -58,13 +59,13 @@ void VersionCheck(ui::Window& main, const VersionCheckServices& services) {
   const Text builtInVersion = main.ControlText("编辑框5");
 
   if (TextCompare(pageVersion, builtInVersion) == 0) {
-    services.message(kMatchMessage);
+    services.message(kMatchMessage, ui::kPlainBox);
     // Only now: the clock must not tick while the message is up.
     main.SetTimerInterval("时钟1", kClockInterval);
     return;
   }
-  services.message(kMismatchMessage);
-  services.openInBrowser(config::kDownloadPageUrl);
+  services.message(kMismatchMessage, ui::kPlainBox);
+  services.openInBrowser(kDownloadPageUrl);
   services.endProgram();
 }
 

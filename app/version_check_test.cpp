@@ -25,6 +25,11 @@ struct CheckWindow : testing::FakeWindow {
   }
 };
 
+// A message box as the log records it; both start-up boxes show no icon (style 0).
+std::string Box(const std::string& text, int style) {
+  return "message " + text + " style " + std::to_string(style);
+}
+
 const std::string kMatch = "最新版本~！可以使用~！";
 const std::string kMismatch = "匹配失败发现最新版本~！";
 
@@ -40,7 +45,7 @@ struct CheckRun {
               log.push_back("fetch " + url);
               return Bytes(page.begin(), page.end());
             },
-        .message = [this](const Text& text) { log.push_back("message " + text); },
+        .message = [this](const Text& text, int style) { log.push_back(Box(text, style)); },
         .openInBrowser = [this](const Text& url) { log.push_back("browser " + url); },
         .endProgram = [this] { log.push_back("end"); },
     };
@@ -49,13 +54,13 @@ struct CheckRun {
 };
 
 std::vector<std::string> MatchLog() {
-  return {std::string("fetch ") + config::kVersionPageUrl, "message " + kMatch,
+  return {std::string("fetch ") + kVersionPageUrl, Box(kMatch, 0),
           "timer 时钟1 1000"};
 }
 
 std::vector<std::string> MismatchLog() {
-  return {std::string("fetch ") + config::kVersionPageUrl, "message " + kMismatch,
-          std::string("browser ") + config::kDownloadPageUrl, "end"};
+  return {std::string("fetch ") + kVersionPageUrl, Box(kMismatch, 0),
+          std::string("browser ") + kDownloadPageUrl, "end"};
 }
 
 TEST(VersionCheck, MatchingHeadingShowsMessageThenStartsClock) {
@@ -119,12 +124,12 @@ TEST(VersionCheck, ComparesWithTheBuiltInVersionBox) {
   main.SetControlText("编辑框5", "1.3");
   VersionCheckServices services{
       .fetch = [](const Text&) { return BytesFromText("<h2 class=\"title\">1.3</h2>"); },
-      .message = [&](const Text& text) { log.push_back("message " + text); },
+      .message = [&](const Text& text, int style) { log.push_back(Box(text, style)); },
       .openInBrowser = [&](const Text& url) { log.push_back("browser " + url); },
       .endProgram = [&] { log.push_back("end"); },
   };
   VersionCheck(main, services);
-  EXPECT_EQ(log, (std::vector<std::string>{"message " + kMatch, "timer 时钟1 1000"}));
+  EXPECT_EQ(log, (std::vector<std::string>{Box(kMatch, 0), "timer 时钟1 1000"}));
 }
 
 TEST(VersionCheck, MessagesAreCodePage936Bytes) {
@@ -164,8 +169,8 @@ TEST(VersionCheckOnTheMainWindow, MatchKeepsThePageAndStartsTheClockAfterTheMess
   VersionCheckServices services{
       .fetch = [&](const Text&) { return Bytes(page.begin(), page.end()); },
       .message =
-          [&](const Text& text) {
-            log.push_back("message " + text);
+          [&](const Text& text, int style) {
+            log.push_back(Box(text, style));
             PumpFor(1300);  // a timer started too early would tick meanwhile
             clockWhileMessageUp = main->ControlText("标签3");
           },
@@ -174,7 +179,7 @@ TEST(VersionCheckOnTheMainWindow, MatchKeepsThePageAndStartsTheClockAfterTheMess
   };
   VersionCheck(*main, services);
 
-  EXPECT_EQ(log, (std::vector<std::string>{"message " + kMatch}));
+  EXPECT_EQ(log, (std::vector<std::string>{Box(kMatch, 0)}));
   EXPECT_EQ(main->ControlText("编辑框5"), "1.2");
   EXPECT_EQ(main->ControlText("编辑框2"), "1.2");
   // Line breaks, tabs and the converted characters come back unchanged.
@@ -195,13 +200,13 @@ TEST(VersionCheckOnTheMainWindow, MismatchLeavesTheClockStopped) {
   std::vector<std::string> log;
   VersionCheckServices services{
       .fetch = [](const Text&) { return Bytes{}; },  // a failed fetch
-      .message = [&](const Text& text) { log.push_back("message " + text); },
+      .message = [&](const Text& text, int style) { log.push_back(Box(text, style)); },
       .openInBrowser = [&](const Text& url) { log.push_back("browser " + url); },
       .endProgram = [&] { log.push_back("end"); },
   };
   VersionCheck(*main, services);
-  EXPECT_EQ(log, (std::vector<std::string>{"message " + kMismatch,
-                                           std::string("browser ") + config::kDownloadPageUrl,
+  EXPECT_EQ(log, (std::vector<std::string>{Box(kMismatch, 0),
+                                           std::string("browser ") + kDownloadPageUrl,
                                            "end"}));
   EXPECT_EQ(main->ControlText("编辑框1"), "");
   EXPECT_EQ(main->ControlText("编辑框2"), "");

@@ -10,7 +10,8 @@
 #include <string>
 
 #include "text/text.h"
-#include "text/url.h"
+#include "text/between.h"
+#include "text/decode.h"
 
 namespace {
 

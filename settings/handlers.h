@@ -24,7 +24,4 @@ void TitleClick(ui::Window& settings);        // 按钮1
 void PictureClick(ui::Window& settings);      // 按钮4
 void ContactClick(ui::Window& settings);      // 图形按钮1
 
-// Destroys the open settings window, if there still is one.
-void CloseSettingsWindow();
-
 }  // namespace zoq::settings

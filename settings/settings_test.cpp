@@ -191,7 +191,8 @@ TEST_F(LayoutTest, PickersAreNamedByTheirLabelsForScreenReaders) {
       {"颜色选择器7", u"3字体背景颜色改变"}, {"颜色选择器8", u"4时间背景颜色改变"},
   };
   for (const auto& [picker, caption] : pairs) {
-    QAccessibleInterface* a11y = QAccessible::queryAccessibleInterface(ui::testing::Widget(Settings(), picker));
+    QAccessibleInterface* a11y =
+        QAccessible::queryAccessibleInterface(ui::testing::Widget(Settings(), picker));
     ASSERT_NE(a11y, nullptr);
     EXPECT_EQ(a11y->text(QAccessible::Name), QString::fromUtf16(caption)) << picker;
   }
@@ -216,6 +217,22 @@ TEST_F(LayoutTest, WindowLevelControlsLieAboveTheSheet) {
     }
   }
   EXPECT_GT(magenta, 30);
+}
+
+// 标签3 and 标签4 are framed by a single line that shows on the black sheet.
+TEST_F(LayoutTest, FramedLabelsShowTheirLine) {
+  QWidget* top = ui::testing::TopLevel(Settings());
+  const QImage shot = top->grab().toImage();
+  for (const char* name : {"标签3", "标签4"}) {
+    QWidget* label = ui::testing::Widget(Settings(), name);
+    const QPoint corner = label->mapTo(top, QPoint(0, 0));
+    // Its left line, in the red of its text (not black on black).
+    int red = 0;
+    for (int y = corner.y(); y < corner.y() + label->height(); ++y) {
+      if (testing::Near(shot.pixelColor(corner.x(), y), AsQColor(kRed), 40)) ++red;
+    }
+    EXPECT_EQ(red, label->height()) << name;
+  }
 }
 
 TEST_F(LayoutTest, ContactButtonShowsItsPicture) {

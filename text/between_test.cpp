@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "text/url.h"
+#include "text/between.h"
 
 namespace zoq {
 namespace {

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "platform/win32.h"
-#include "text/url.h"
+#include "text/decode.h"
 
 namespace zoq {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "text/url.h"
+#include "text/decode.h"
 
 namespace zoq {
 namespace {

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-namespace zoq::detail {
+namespace zoq {
 namespace {
 
 unsigned char Fold(unsigned char c) {
@@ -137,4 +137,4 @@ std::size_t FindBytes(std::string_view hayText, std::string_view needleText, std
   return kNotFound;
 }
 
-}  // namespace zoq::detail
+}  // namespace zoq

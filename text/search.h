@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string_view>
 
-namespace zoq::detail {
+namespace zoq {
 
 inline constexpr std::size_t kNotFound = std::string_view::npos;
 
@@ -15,4 +15,4 @@ inline constexpr std::size_t kNotFound = std::string_view::npos;
 std::size_t FindBytes(std::string_view hay, std::string_view needle, std::size_t from,
                       bool ignoreCase);
 
-}  // namespace zoq::detail
+}  // namespace zoq

@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-namespace zoq::detail {
+namespace zoq {
 namespace {
 
 char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
@@ -84,4 +84,4 @@ TEST(FindBytes, EdgesOfTheRange) {
 }
 
 }  // namespace
-}  // namespace zoq::detail
+}  // namespace zoq

@@ -64,8 +64,8 @@ Text TextRight(const Text& text, std::int32_t count) {
 
 std::int32_t TextFind(const Text& text, const Text& sought, std::int32_t start,
                       bool ignoreCase) {
-  const std::size_t at = detail::FindBytes(text, sought, Offset(start), ignoreCase);
-  if (at == detail::kNotFound || at >= kMaxLength) return -1;
+  const std::size_t at = FindBytes(text, sought, Offset(start), ignoreCase);
+  if (at == kNotFound || at >= kMaxLength) return -1;
   return static_cast<std::int32_t>(at + 1);
 }
 

@@ -16,7 +16,8 @@
 #include "runtime/ui.h"
 #include "tests/support/loopback_server.h"
 #include "text/text.h"
-#include "text/url.h"
+#include "text/between.h"
+#include "text/decode.h"
 
 namespace {
 
@@ -99,7 +100,7 @@ void BM_WholeCheck(benchmark::State& state) {
   int matches = 0;
   app::VersionCheckServices services{
       .fetch = [&](const Text&) { return PageFetch(url); },
-      .message = [&](const Text&) { ++matches; },
+      .message = [&](const Text&, int) { ++matches; },
       .openInBrowser = [](const Text&) {},
       .endProgram = [] {},
   };

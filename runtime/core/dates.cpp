@@ -16,9 +16,14 @@ std::function<DateTime()> clockSource;
 DateTime SystemNow() {
   std::time_t now = std::time(nullptr);
   std::tm local{};
+  // The zone is looked up again at every reading (the C library would keep
+  // the first one for the life of the process), so a change of the
+  // machine's time zone shows on the next clock tick.
 #ifdef _WIN32
+  _tzset();
   localtime_s(&local, &now);
 #else
+  tzset();
   localtime_r(&now, &local);
 #endif
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,

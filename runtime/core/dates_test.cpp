@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+
 #include "runtime/core.h"
 
 namespace zoq::rt {
@@ -9,6 +14,41 @@ namespace {
 #define YEAR "\xC4\xEA"
 #define MONTH "\xD4\xC2"
 #define DAY "\xC8\xD5"
+
+// Sets the time zone the process sees, as a change of the machine's zone
+// would, and puts the old one back at the end.
+class TimeZone : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const char* zone = std::getenv("TZ")) saved_ = zone;
+  }
+  void TearDown() override { Set(saved_ ? saved_->c_str() : nullptr); }
+  static void Set(const char* zone) {
+#ifdef _WIN32
+    _putenv_s("TZ", zone ? zone : "");
+#else
+    if (zone) {
+      setenv("TZ", zone, 1);
+    } else {
+      unsetenv("TZ");
+    }
+#endif
+  }
+  static int MinuteOfDay(const DateTime& t) { return t.hour * 60 + t.minute; }
+
+ private:
+  std::optional<std::string> saved_;
+};
+
+TEST_F(TimeZone, ChangeShowsOnTheNextReading) {
+  Set("UTC0");
+  const DateTime utc = Now();
+  Set("CST-8");  // eight hours east, as Beijing
+  const DateTime east = Now();
+  // A minute may pass between the two readings.
+  const int ahead = (MinuteOfDay(east) - MinuteOfDay(utc) + 24 * 60) % (24 * 60);
+  EXPECT_TRUE(ahead == 8 * 60 || ahead == 8 * 60 + 1) << ahead << " minutes";
+}
 
 TEST(DateText, DateAloneHasNoPaddingAndNoTime) {
   EXPECT_EQ(DateToText({2026, 12, 9, 0, 0, 0}), "2026" YEAR "12" MONTH "9" DAY);

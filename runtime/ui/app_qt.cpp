@@ -79,7 +79,7 @@ void SubstituteFaces() {
 
 void EndNow() {
   programEnding = true;
-  detail::CloseAllWindows();
+  CloseAllWindows();
   QCoreApplication::exit(0);  // leaves every running event loop, nested ones too
 }
 
@@ -110,9 +110,9 @@ Application::Application() : state_(std::make_unique<State>()) {
     QCoreApplication::installTranslator(&state_->translator);
   }
 
-  QApplication::setStyle(detail::MakeApplicationStyle());  // the application owns it
+  QApplication::setStyle(MakeApplicationStyle());  // the application owns it
   SubstituteFaces();
-  QApplication::setFont(detail::DefaultFont());
+  QApplication::setFont(DefaultFont());
 
   rt::SetPendingMessagesHook([] { QCoreApplication::processEvents(QEventLoop::AllEvents); });
   rt::SetProgramEnder(EndNow);
@@ -124,7 +124,7 @@ Application::~Application() {
   platform::SetMessageWaiter(nullptr);
   rt::SetProgramEnder({});
   rt::SetPendingMessagesHook({});
-  detail::CloseAllWindows();
+  CloseAllWindows();
   // Windows closed after the loop ended still wait for their deletion.
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QCoreApplication::removeTranslator(&state_->translator);
@@ -136,7 +136,6 @@ int RunMessageLoop() {
   return 0;
 }
 
-namespace detail {
 
 bool ProgramEnding() { return programEnding; }
 
@@ -145,5 +144,4 @@ std::unique_ptr<platform::MessageWaiter> MakeDispatcherWaiter() {
 }
 void SetProgramEnding(bool ending) { programEnding = ending; }
 
-}  // namespace detail
 }  // namespace zoq::ui

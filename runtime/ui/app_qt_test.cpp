@@ -42,31 +42,31 @@ std::set<QString> GlyphFaces(const QFont& font, const QString& text) {
 
 TEST(Fonts, LayoutFacesResolveToInstalledChineseFaces) {
   const QString han = QStringLiteral("在这里输入北京时间");
-  EXPECT_EQ(GlyphFaces(detail::MakeFont({Gbk(u"楷体_GB2312"), 32, 700}), han),
+  EXPECT_EQ(GlyphFaces(MakeFont({Gbk(u"楷体_GB2312"), 32, 700}), han),
             std::set<QString>{QStringLiteral("ar pl ukai cn")});
-  EXPECT_EQ(GlyphFaces(detail::MakeFont({Gbk(u"新宋体"), 12, 400}), han),
+  EXPECT_EQ(GlyphFaces(MakeFont({Gbk(u"新宋体"), 12, 400}), han),
             std::set<QString>{QStringLiteral("ar pl uming cn")});
-  EXPECT_EQ(GlyphFaces(detail::MakeFont({Gbk(u"宋体"), 12, 400}), han),
+  EXPECT_EQ(GlyphFaces(MakeFont({Gbk(u"宋体"), 12, 400}), han),
             std::set<QString>{QStringLiteral("ar pl uming cn")});
   // Fixedsys becomes a monospace face for Latin letters, with the Song
   // face's Simplified forms for Chinese ones.
-  EXPECT_EQ(GlyphFaces(detail::MakeFont({Gbk(u"Fixedsys"), 29, 700}), QStringLiteral("Ab求小三")),
+  EXPECT_EQ(GlyphFaces(MakeFont({Gbk(u"Fixedsys"), 29, 700}), QStringLiteral("Ab求小三")),
             (std::set<QString>{QStringLiteral("dejavu sans mono"), QStringLiteral("ar pl uming cn")}));
-  EXPECT_EQ(GlyphFaces(detail::DefaultFont(), han),
+  EXPECT_EQ(GlyphFaces(DefaultFont(), han),
             std::set<QString>{QStringLiteral("ar pl uming cn")});
 }
 
 TEST(Fonts, HeightIsPixelSizeAndWeightCarriesOver) {
-  const QFont kai = detail::MakeFont({Gbk(u"楷体_GB2312"), 32, 700});
+  const QFont kai = MakeFont({Gbk(u"楷体_GB2312"), 32, 700});
   EXPECT_EQ(kai.pixelSize(), 32);
   EXPECT_EQ(kai.weight(), QFont::Bold);
-  const QFont plain = detail::MakeFont({Gbk(u"新宋体"), 12, 400});
+  const QFont plain = MakeFont({Gbk(u"新宋体"), 12, 400});
   EXPECT_EQ(plain.pixelSize(), 12);
   EXPECT_EQ(plain.weight(), QFont::Normal);
   // No face: the default font, a Song face at 12 pixels, whatever else the
   // layout says.
-  const QFont none = detail::MakeFont({});
-  EXPECT_EQ(none, detail::DefaultFont());
+  const QFont none = MakeFont({});
+  EXPECT_EQ(none, DefaultFont());
   EXPECT_EQ(none.pixelSize(), 12);
   EXPECT_EQ(QApplication::font().pixelSize(), 12);
 }
@@ -144,7 +144,7 @@ TEST(MessageWaiter, ThreadEndWakesTheWaitWhileTimersKeepFiring) {
 }
 
 TEST(MessageWaiter, WakeEndsAWaitWithoutTimeLimit) {
-  const auto waiter = detail::MakeDispatcherWaiter();
+  const auto waiter = MakeDispatcherWaiter();
   // Without a time limit only a Wake() makes the wait report no events, so
   // a lost Wake() would hang here; whatever else is queued reports true.
   waiter->Wake();  // before the wait: not lost
@@ -160,7 +160,7 @@ TEST(MessageWaiter, WakeEndsAWaitWithoutTimeLimit) {
 }
 
 TEST(MessageWaiter, ReportsEventsButNotItsOwnTimeOut) {
-  const auto waiter = detail::MakeDispatcherWaiter();
+  const auto waiter = MakeDispatcherWaiter();
   // Once what earlier tests left queued is through, a quiet wait ends by
   // its time limit and reports no events.
   bool quiet = false;

@@ -55,6 +55,7 @@ Application::~Application() {
   win::CloseAllWindows();
   win::FreeDestroyedWindows();
   win::ReleaseFonts();
+  win::ReleaseBrushes();
   if (state_->comReady) CoUninitialize();
 }
 

@@ -13,7 +13,7 @@
 #include <QStyleOption>
 #include <QWidgetAction>
 
-namespace zoq::ui::detail {
+namespace zoq::ui {
 
 namespace {
 
@@ -68,11 +68,16 @@ void FramedLabel::SetBorder(bool border) {
   update();
 }
 
+void FramedLabel::SetBorderColour(const QColor& colour) {
+  borderColour_ = colour;
+  update();
+}
+
 void FramedLabel::paintEvent(QPaintEvent* event) {
   QLabel::paintEvent(event);
   if (!border_) return;
   QPainter painter(this);
-  painter.setPen(QPen(Qt::black, 1));
+  painter.setPen(QPen(borderColour_, 1));
   painter.setBrush(Qt::NoBrush);
   painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
@@ -233,4 +238,4 @@ void ColourPicker::RefreshSwatch() {
   setToolTip(colour_.name());
 }
 
-}  // namespace zoq::ui::detail
+}  // namespace zoq::ui

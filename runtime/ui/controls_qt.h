@@ -12,7 +12,7 @@
 class QMenu;
 class QStyle;
 
-namespace zoq::ui::detail {
+namespace zoq::ui {
 
 // The application's style: the platform's, except that a group box's frame
 // is a plain etched line with nothing laid over its background colour, and
@@ -23,19 +23,21 @@ QStyle* MakeApplicationStyle();
 // Scales `image` down to fit `box` keeping its proportions; never enlarges.
 QSize FittedSize(const QSize& image, const QSize& box);
 
-// A label whose optional border is one black line, drawn around the text
-// that QLabel itself lays out and paints.
+// A label whose optional border is one line (see LabelFrameColour), drawn
+// around the text that QLabel itself lays out and paints.
 class FramedLabel : public QLabel {
  public:
   explicit FramedLabel(QWidget* parent);
   void SetBorder(bool border);
   bool HasBorder() const { return border_; }
+  void SetBorderColour(const QColor& colour);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   bool border_ = false;
+  QColor borderColour_{Qt::black};
 };
 
 // Shows one picture centred, scaled down when it does not fit. Bytes that
@@ -88,4 +90,4 @@ class ColourPicker : public QToolButton {
   QMenu* menu_ = nullptr;
 };
 
-}  // namespace zoq::ui::detail
+}  // namespace zoq::ui

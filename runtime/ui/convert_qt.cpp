@@ -9,7 +9,7 @@
 #include "qt.h"
 #include "runtime/ui_testing.h"
 
-namespace zoq::ui::detail {
+namespace zoq::ui {
 
 QString ToQString(const Text& text) {
   if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX)) return {};
@@ -108,10 +108,10 @@ QString PathFromText(const Text& text) {
   return it != paths.end() ? *it : ToQString(text);
 }
 
-}  // namespace zoq::ui::detail
+}  // namespace zoq::ui
 
 namespace zoq::ui::testing {
 
-Text Gbk(const char16_t* text) { return detail::FromQString(QString::fromUtf16(text)); }
+Text Gbk(const char16_t* text) { return FromQString(QString::fromUtf16(text)); }
 
 }  // namespace zoq::ui::testing

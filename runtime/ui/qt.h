@@ -14,7 +14,7 @@
 
 class QWidget;
 
-namespace zoq::ui::detail {
+namespace zoq::ui {
 
 // Code page 936 <-> UTF-16 through the platform's code-page calls. Valid 936
 // text survives the round trip byte for byte; a text ends at a U+0000.
@@ -58,4 +58,4 @@ Text StartupTitle();
 // file's full path, or nothing when the user cancelled.
 std::optional<Text> RunOpenDialog(QWidget* parent, const Text& preset);
 
-}  // namespace zoq::ui::detail
+}  // namespace zoq::ui

@@ -17,8 +17,6 @@
 namespace zoq::ui {
 namespace {
 
-using detail::FromQString;
-using detail::ToQString;
 
 // Larger files count as unreadable: nothing the program opens is that big,
 // and reading one whole would only exhaust the memory.
@@ -63,10 +61,10 @@ QString StartFolder(const Text& preset) {
 }  // namespace
 
 void ShowMessage(const Text& text, int style, const std::optional<Text>& caption) {
-  if (detail::ProgramEnding()) return;
+  if (ProgramEnding()) return;
   // On the heap and guarded: the owner may go away while the box is up.
   QPointer<QMessageBox> box = new QMessageBox(QApplication::activeWindow());
-  box->setWindowTitle(Caption(caption ? *caption : detail::StartupTitle()));
+  box->setWindowTitle(Caption(caption ? *caption : StartupTitle()));
   box->setTextFormat(Qt::PlainText);
   box->setText(ToQString(text));
   box->setIcon(IconOf(style));
@@ -84,7 +82,7 @@ bool OpenInBrowser(const Text& url) {
 }
 
 Bytes ReadWholeFile(const Text& path) {
-  const QString name = detail::PathFromText(path);
+  const QString name = PathFromText(path);
   if (name.isEmpty() || !QFileInfo(name).isFile()) return {};
   QFile file(name);
   if (!file.open(QIODevice::ReadOnly) || file.size() > kLargestFile) return {};
@@ -110,7 +108,6 @@ Bytes ReadWholeFile(const Text& path) {
 
 void SetOpenDialogChooser(OpenDialogChooser chooser) { Chooser() = std::move(chooser); }
 
-namespace detail {
 
 std::optional<Text> RunOpenDialog(QWidget* parent, const Text& preset) {
   const QString start = StartFolder(preset);
@@ -129,5 +126,4 @@ std::optional<Text> RunOpenDialog(QWidget* parent, const Text& preset) {
   return text;
 }
 
-}  // namespace detail
 }  // namespace zoq::ui

@@ -73,7 +73,7 @@ TEST(ShowMessage, WithoutCaptionTheStartupWindowsTitleIsUsed) {
 
 class FileTest : public ::testing::Test {
  protected:
-  Text Path(const char* name) { return detail::FromQString(dir_.filePath(name)); }
+  Text Path(const char* name) { return FromQString(dir_.filePath(name)); }
   void Write(const char* name, const std::string& bytes) {
     std::ofstream(dir_.filePath(name).toStdString(), std::ios::binary) << bytes;
   }
@@ -90,7 +90,7 @@ TEST_F(FileTest, ReadsTheWholeFileZeroBytesIncluded) {
 
 TEST_F(FileTest, WhatCannotBeReadGivesNothing) {
   EXPECT_TRUE(ReadWholeFile(Path("missing.jpg")).empty());
-  EXPECT_TRUE(ReadWholeFile(detail::FromQString(dir_.path())).empty());  // a directory
+  EXPECT_TRUE(ReadWholeFile(FromQString(dir_.path())).empty());  // a directory
   EXPECT_TRUE(ReadWholeFile("").empty());
   EXPECT_TRUE(ReadWholeFile("/dev/zero").empty());  // endless, not a regular file
 }
@@ -104,7 +104,7 @@ TEST_F(FileTest, FilesOverTheLimitCountAsUnreadable) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     ASSERT_TRUE(file.resize(limit + 1));
   }
-  EXPECT_TRUE(ReadWholeFile(detail::FromQString(big)).empty());
+  EXPECT_TRUE(ReadWholeFile(FromQString(big)).empty());
 }
 
 TEST_F(FileTest, UnreadableFileGivesNothing) {
@@ -126,9 +126,9 @@ TEST_F(FileTest, RealOpenDialogReturnsTheChosenFullPath) {
     static_cast<QDialog*>(dialog)->accept();  // as the Open button does
   });
   answer.CloseWith(0);
-  const std::optional<Text> path = detail::RunOpenDialog(nullptr, detail::FromQString(dir_.path()));
+  const std::optional<Text> path = RunOpenDialog(nullptr, FromQString(dir_.path()));
   ASSERT_TRUE(path.has_value());
-  EXPECT_EQ(*path, detail::FromQString(chosen));
+  EXPECT_EQ(*path, FromQString(chosen));
   EXPECT_EQ(startedIn, QDir(dir_.path()).absolutePath());
   EXPECT_EQ(ReadWholeFile(*path), (Bytes{'j', 'p', 'e', 'g'}));
 }
@@ -136,7 +136,7 @@ TEST_F(FileTest, RealOpenDialogReturnsTheChosenFullPath) {
 TEST_F(FileTest, CancelledOpenDialogChoosesNothing) {
   ModalAnswerer answer;
   answer.CloseWith(Qt::Key_Escape);
-  EXPECT_FALSE(detail::RunOpenDialog(nullptr, Gbk(u"桌面")).has_value());
+  EXPECT_FALSE(RunOpenDialog(nullptr, Gbk(u"桌面")).has_value());
   EXPECT_EQ(answer.Answered(), 1);
 }
 
@@ -156,7 +156,7 @@ TEST_F(FileTest, ChosenNameOutsideTheCodePageStillOpens) {
     static_cast<QDialog*>(dialog)->accept();  // as the Open button does
   });
   answer.CloseWith(0);
-  const std::optional<Text> path = detail::RunOpenDialog(nullptr, detail::FromQString(dir_.path()));
+  const std::optional<Text> path = RunOpenDialog(nullptr, FromQString(dir_.path()));
   ASSERT_TRUE(path.has_value());
   EXPECT_EQ(ReadWholeFile(*path), (Bytes{'a', 'b', 'c'}));
 }
@@ -180,12 +180,12 @@ TEST(Browser, OffscreenHasNoBrowserToHandTo) {
 
 TEST(Texts, CodePage936CrossesIntoQtAndBackLosslessly) {
   const QString chinese = QStringLiteral("Ｚｏｑ个人播放器 北京时间：0时0分0秒 ~！€");
-  const Text bytes = detail::FromQString(chinese);
+  const Text bytes = FromQString(chinese);
   // 个 is B8 F6, the full-width exclamation mark A3 A1, € 0x80.
   EXPECT_NE(bytes.find("\xB8\xF6"), Text::npos);
   EXPECT_NE(bytes.find("~\xA3\xA1"), Text::npos);
   EXPECT_EQ(bytes.back(), '\x80');
-  EXPECT_EQ(detail::ToQString(bytes), chinese);
+  EXPECT_EQ(ToQString(bytes), chinese);
 
   // Every valid double-byte character survives the round trip.
   int pairs = 0;
@@ -193,36 +193,36 @@ TEST(Texts, CodePage936CrossesIntoQtAndBackLosslessly) {
     for (int trail = 0x40; trail <= 0xFE; ++trail) {
       if (trail == 0x7F) continue;
       const Text one{static_cast<char>(lead), static_cast<char>(trail)};
-      const QString wide = detail::ToQString(one);
+      const QString wide = ToQString(one);
       // Pairs that are no character read as one substitute.
       if (wide.size() != 1 || wide[0] == QChar(u'?') || wide[0] == QChar(0x30FB)) continue;
       ++pairs;
-      ASSERT_EQ(detail::FromQString(wide), one) << lead << " " << trail;
+      ASSERT_EQ(FromQString(wide), one) << lead << " " << trail;
     }
   }
   EXPECT_GT(pairs, 21000);  // the code page's double-byte repertoire
 }
 
 TEST(Texts, EdgesOfTheCrossing) {
-  EXPECT_EQ(detail::ToQString(""), QString());
-  EXPECT_EQ(detail::FromQString(QString()), "");
+  EXPECT_EQ(ToQString(""), QString());
+  EXPECT_EQ(FromQString(QString()), "");
   // A text cannot hold a zero byte: it ends where U+0000 stands.
-  EXPECT_EQ(detail::FromQString(QStringLiteral("ab") + QChar(0) + QStringLiteral("cd")), "ab");
+  EXPECT_EQ(FromQString(QStringLiteral("ab") + QChar(0) + QStringLiteral("cd")), "ab");
   // A character the code page lacks becomes '?', never a dropped byte.
-  EXPECT_EQ(detail::FromQString(QStringLiteral("a\u0e01b")), "a?b");  // Thai
+  EXPECT_EQ(FromQString(QStringLiteral("a\u0e01b")), "a?b");  // Thai
   // Stray bytes do not break what follows them.
-  const QString mixed = detail::ToQString("\xFF\xC4\xE3");
+  const QString mixed = ToQString("\xFF\xC4\xE3");
   EXPECT_TRUE(mixed.endsWith(QStringLiteral("你")));
 }
 
 TEST(Texts, ColoursAreRedInTheLowByte) {
-  EXPECT_EQ(detail::ToQColor(0x00FFFF00), QColor(0, 255, 255));  // cyan
-  EXPECT_EQ(detail::ToQColor(0x00FF00FF), QColor(255, 0, 255));  // magenta
-  EXPECT_EQ(detail::ToQColor(0x000000FF), QColor(255, 0, 0));
-  EXPECT_FALSE(detail::ToQColor(kDefaultColour).isValid());
-  EXPECT_FALSE(detail::ToQColor(0x80000005).isValid());  // no system colours here
-  EXPECT_EQ(detail::FromQColor(QColor(1, 2, 3)), 0x00030201u);
-  EXPECT_EQ(detail::FromQColor(QColor()), kDefaultColour);
+  EXPECT_EQ(ToQColor(0x00FFFF00), QColor(0, 255, 255));  // cyan
+  EXPECT_EQ(ToQColor(0x00FF00FF), QColor(255, 0, 255));  // magenta
+  EXPECT_EQ(ToQColor(0x000000FF), QColor(255, 0, 0));
+  EXPECT_FALSE(ToQColor(kDefaultColour).isValid());
+  EXPECT_FALSE(ToQColor(0x80000005).isValid());  // no system colours here
+  EXPECT_EQ(FromQColor(QColor(1, 2, 3)), 0x00030201u);
+  EXPECT_EQ(FromQColor(QColor()), kDefaultColour);
 }
 
 }  // namespace

@@ -47,6 +47,7 @@ HFONT FontFor(const Font& font, UINT dpi);
 // The face the system really gave for the last font made from `font`.
 std::wstring RealFace(const Font& font, UINT dpi);
 void ReleaseFonts();
+void ReleaseBrushes();
 
 // --- Pictures ---
 // A decoded picture, 32-bit premultiplied BGRA, top row first.

@@ -23,14 +23,12 @@
 #include <vector>
 
 #include "controls_qt.h"
+#include "look.h"
 #include "qt.h"
 
 namespace zoq::ui {
 namespace {
 
-using detail::FromQString;
-using detail::ToQColor;
-using detail::ToQString;
 
 // One control of a window: its layout entry, its widget (none for timers
 // and common dialogs) and the properties kept outside the widget.
@@ -65,20 +63,8 @@ void RunHandler(const Handler& handler) {
 
 QImage LoadPicture(const Text& name) {
   if (name.empty()) return {};
-  QImageReader reader(detail::PicturePath(name));
+  QImageReader reader(PicturePath(name));
   return reader.read();
-}
-
-Qt::Alignment HorizontalAlignment(Align align) {
-  switch (align) {
-    case Align::Centre:
-      return Qt::AlignHCenter;
-    case Align::Right:
-      return Qt::AlignRight;
-    case Align::Left:
-      break;
-  }
-  return Qt::AlignLeft;
 }
 
 class FormWindow;
@@ -101,8 +87,8 @@ class FormWindow final : public QWidget, public Window {
     OpenWindows().push_back(this);
     title_ = form.title;
     setWindowTitle(ToQString(title_));
-    setFont(detail::DefaultFont());
-    if (!form.icon.empty()) setWindowIcon(QIcon(detail::PicturePath(form.icon)));
+    setFont(DefaultFont());
+    if (!form.icon.empty()) setWindowIcon(QIcon(PicturePath(form.icon)));
     if (const QColor back = ToQColor(form.backColour); back.isValid()) {
       QPalette palette = this->palette();
       palette.setColor(QPalette::Window, back);
@@ -186,12 +172,12 @@ class FormWindow final : public QWidget, public Window {
   }
   Colour PickerColour(const Text& name) const override {
     const Control* c = Find(name);
-    auto* picker = c ? dynamic_cast<detail::ColourPicker*>(c->widget) : nullptr;
-    return picker ? detail::FromQColor(picker->Colour()) : kDefaultColour;
+    auto* picker = c ? dynamic_cast<ColourPicker*>(c->widget) : nullptr;
+    return picker ? FromQColor(picker->Colour()) : kDefaultColour;
   }
   void SetPickerColour(const Text& name, Colour colour) override {
     const Control* c = Find(name);
-    auto* picker = c ? dynamic_cast<detail::ColourPicker*>(c->widget) : nullptr;
+    auto* picker = c ? dynamic_cast<ColourPicker*>(c->widget) : nullptr;
     if (picker) picker->SetColour(ToQColor(colour));
   }
   bool ShowOpenDialog(const Text& name) override;
@@ -281,9 +267,9 @@ QWidget* FormWindow::CreateWidget(Control& c) {
       break;
     }
     case Kind::PictureBox: {
-      auto* box = new detail::PictureBox(this);
+      auto* box = new PictureBox(this);
       if (!desc.picture.empty()) {
-        QFile resource(detail::PicturePath(desc.picture));
+        QFile resource(PicturePath(desc.picture));
         if (resource.open(QIODevice::ReadOnly)) box->SetEncoded(resource.readAll());
       }
       widget = box;
@@ -299,7 +285,7 @@ QWidget* FormWindow::CreateWidget(Control& c) {
         auto* edit = new QLineEdit(this);
         edit->setFrame(desc.border);
         edit->setReadOnly(desc.readOnly);
-        edit->setAlignment(HorizontalAlignment(desc.align) | Qt::AlignVCenter);
+        edit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         widget = edit;
       }
       widget->setAccessibleName(ToQString(desc.accessibleName.empty() ? desc.name
@@ -311,10 +297,10 @@ QWidget* FormWindow::CreateWidget(Control& c) {
       break;
     }
     case Kind::Label: {
-      auto* label = new detail::FramedLabel(this);
+      auto* label = new FramedLabel(this);
       label->setTextFormat(Qt::PlainText);
       label->setWordWrap(true);
-      label->setAlignment(HorizontalAlignment(desc.align) | Qt::AlignTop);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       label->setText(ToQString(desc.text));
       label->SetBorder(desc.border);
       widget = label;
@@ -337,7 +323,7 @@ QWidget* FormWindow::CreateWidget(Control& c) {
         // when it does not fit: a button hanging over its container's
         // edge still shows it whole.
         const QSize inner(std::max(1, desc.width - 4), std::max(1, desc.height - 4));
-        const QSize fitted = detail::FittedSize(image.size(), inner);
+        const QSize fitted = FittedSize(image.size(), inner);
         QImage canvas(inner, QImage::Format_ARGB32_Premultiplied);
         canvas.fill(Qt::transparent);
         QPainter painter(&canvas);
@@ -360,7 +346,7 @@ QWidget* FormWindow::CreateWidget(Control& c) {
       return nullptr;
     }
     case Kind::ColourPicker: {
-      auto* picker = new detail::ColourPicker(this);
+      auto* picker = new ColourPicker(this);
       picker->setAccessibleName(ToQString(desc.accessibleName.empty() ? desc.name
                                                                         : desc.accessibleName));
       widget = picker;
@@ -371,7 +357,7 @@ QWidget* FormWindow::CreateWidget(Control& c) {
   }
   c.widget = widget;
   widget->setObjectName(ToQString(desc.name));
-  widget->setFont(detail::MakeFont(desc.font));
+  widget->setFont(MakeFont(desc.font));
   ApplyColours(c);
   if (desc.kind == Kind::EditBox && desc.visible) PushEditText(c);
   return widget;
@@ -392,6 +378,9 @@ void FormWindow::ApplyColours(Control& c) {
       if (text.isValid()) palette.setColor(QPalette::WindowText, text);
       if (back.isValid()) palette.setColor(QPalette::Window, back);
       fill = back.isValid();
+      if (auto* label = dynamic_cast<FramedLabel*>(widget)) {
+        label->SetBorderColour(ToQColor(LabelFrameColour(c.textColour)));
+      }
       break;
     case Kind::PictureBox:
       if (back.isValid()) palette.setColor(QPalette::Window, back);
@@ -488,7 +477,7 @@ bool FormWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void FormWindow::SetPicture(const Text& name, const Bytes& image) {
   Control* c = Find(name);
-  auto* box = c ? dynamic_cast<detail::PictureBox*>(c->widget) : nullptr;
+  auto* box = c ? dynamic_cast<PictureBox*>(c->widget) : nullptr;
   if (!box) return;
   const auto size = std::min<std::size_t>(image.size(), static_cast<std::size_t>(INT_MAX));
   box->SetEncoded(QByteArray(reinterpret_cast<const char*>(image.data()),
@@ -497,7 +486,7 @@ void FormWindow::SetPicture(const Text& name, const Bytes& image) {
 
 void FormWindow::closeEvent(QCloseEvent* event) {
   event->accept();
-  if (destroyed_ || detail::ProgramEnding()) return;
+  if (destroyed_ || ProgramEnding()) return;
   if (this == startupWindow) {
     rt::EndProgram();  // closing the main window ends the program
   } else {
@@ -532,24 +521,23 @@ void FormWindow::FitFrame() {
 bool FormWindow::ShowOpenDialog(const Text& name) {
   Control* c = Find(name);
   if (!c || c->desc.kind != Kind::CommonDialog) return false;
-  std::optional<Text> chosen = detail::RunOpenDialog(isVisible() ? this : nullptr, c->text);
+  std::optional<Text> chosen = RunOpenDialog(isVisible() ? this : nullptr, c->text);
   if (!chosen) return false;
   c->dialogFile = std::move(*chosen);
   return true;
 }
 
 FormWindow* Build(const FormSpec& form, const Binder& bind, QWidget* owner) {
-  if (detail::ProgramEnding()) return nullptr;
+  if (ProgramEnding()) return nullptr;
   auto* window = new FormWindow(form, owner);
   if (bind) bind(*window);
   window->RunCreated();
-  if (window->Destroyed() || detail::ProgramEnding()) return nullptr;
+  if (window->Destroyed() || ProgramEnding()) return nullptr;
   return window;
 }
 
 }  // namespace
 
-namespace detail {
 
 void CloseAllWindows() {
   const std::vector<FormWindow*> windows = OpenWindows();
@@ -564,18 +552,17 @@ QString PicturePath(const Text& name) {
          QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
 }
 
-}  // namespace detail
 
 Window* CreateStartupWindow(const FormSpec& form, const Binder& bind) {
-  if (detail::ProgramEnding()) return nullptr;
+  if (ProgramEnding()) return nullptr;
   // The start-up window's icon is the program's: message boxes show it too.
-  if (!form.icon.empty()) QApplication::setWindowIcon(QIcon(detail::PicturePath(form.icon)));
+  if (!form.icon.empty()) QApplication::setWindowIcon(QIcon(PicturePath(form.icon)));
   auto* window = new FormWindow(form, nullptr);
   startupWindow = window;
   if (bind) bind(*window);
   window->RunCreated();
   // A created event that ended the program leaves the window unshown.
-  if (window->Destroyed() || detail::ProgramEnding()) return nullptr;
+  if (window->Destroyed() || ProgramEnding()) return nullptr;
   window->show();
   return window;
 }

@@ -170,13 +170,13 @@ TEST_F(WindowTest, LaterControlsLieAbove) {
 
 TEST_F(WindowTest, EveryKindIsARealWidgetWithAName) {
   EXPECT_NE(qobject_cast<QGroupBox*>(W(u"分组框1")), nullptr);
-  EXPECT_NE(dynamic_cast<detail::PictureBox*>(W(u"图片框1")), nullptr);
+  EXPECT_NE(dynamic_cast<PictureBox*>(W(u"图片框1")), nullptr);
   EXPECT_NE(qobject_cast<QLineEdit*>(W(u"编辑框3")), nullptr);
   EXPECT_NE(qobject_cast<QPlainTextEdit*>(W(u"编辑框1")), nullptr);
   EXPECT_NE(qobject_cast<QLabel*>(W(u"标签3")), nullptr);
   EXPECT_NE(qobject_cast<QPushButton*>(W(u"按钮1")), nullptr);
   EXPECT_NE(qobject_cast<QToolButton*>(W(u"图形按钮1")), nullptr);
-  EXPECT_NE(dynamic_cast<detail::ColourPicker*>(W(u"颜色选择器1")), nullptr);
+  EXPECT_NE(dynamic_cast<ColourPicker*>(W(u"颜色选择器1")), nullptr);
   EXPECT_EQ(W(u"时钟1"), nullptr);
   EXPECT_EQ(W(u"通用对话框1"), nullptr);
   EXPECT_EQ(W(u"不存在"), nullptr);
@@ -193,7 +193,7 @@ TEST_F(WindowTest, ControlsWithoutAFontUseTheDefaultNotTheContainers) {
   EXPECT_EQ(frame.pixelSize(), 29);
   EXPECT_EQ(frame.weight(), QFont::Bold);
   const QFont label = W(u"标签3")->font();  // inside the bold frame
-  EXPECT_EQ(label, detail::DefaultFont());
+  EXPECT_EQ(label, DefaultFont());
   EXPECT_EQ(label.weight(), QFont::Normal);
   EXPECT_EQ(label.pixelSize(), 12);
   const QFont note = W(u"编辑框3")->font();
@@ -273,7 +273,7 @@ TEST_F(WindowTest, HiddenEditBoxKeepsAHugeTextWithoutLayingItOut) {
 }
 
 TEST_F(WindowTest, PictureBoxShowsWhatDecodesAndNothingElse) {
-  auto* box = dynamic_cast<detail::PictureBox*>(W(u"图片框1"));
+  auto* box = dynamic_cast<PictureBox*>(W(u"图片框1"));
   QImage photo(312, 313, QImage::Format_RGB32);
   photo.fill(Qt::darkGreen);
   window_->SetPicture(Gbk(u"图片框1"), Encoded(photo, "JPEG"));
@@ -323,7 +323,7 @@ TEST_F(WindowTest, ColourPickerStartsBlackAndTakesTheUsersChoice) {
   EXPECT_EQ(window_->PickerColour(Gbk(u"颜色选择器1")), kCyan);
 
   // The menu's swatches are buttons named by their colour.
-  auto* picker = dynamic_cast<detail::ColourPicker*>(W(u"颜色选择器1"));
+  auto* picker = dynamic_cast<ColourPicker*>(W(u"颜色选择器1"));
   QToolButton* red = nullptr;
   for (auto* button : picker->menu()->findChildren<QToolButton*>()) {
     if (button->accessibleName() == QStringLiteral("红色")) red = button;
@@ -332,7 +332,7 @@ TEST_F(WindowTest, ColourPickerStartsBlackAndTakesTheUsersChoice) {
   red->click();
   EXPECT_EQ(window_->PickerColour(Gbk(u"颜色选择器1")), kRed);
   EXPECT_EQ(picker->accessibleDescription(), QStringLiteral("#ff0000"));
-  EXPECT_EQ(detail::ColourPicker::CommonColours().size(), 16u);
+  EXPECT_EQ(ColourPicker::CommonColours().size(), 16u);
 
   // Any other colour comes from the colour dialog.
   QAction* other = nullptr;
@@ -371,7 +371,7 @@ TEST_F(WindowTest, OpenDialogStartsOnTheDesktopAndReportsTheChoice) {
   EXPECT_FALSE(window_->ShowOpenDialog(Gbk(u"通用对话框1")));
   ASSERT_TRUE(startedIn.has_value());
   const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-  EXPECT_EQ(detail::ToQString(*startedIn),
+  EXPECT_EQ(ToQString(*startedIn),
             QFileInfo(desktop).isDir() ? desktop : QDir::homePath());
   EXPECT_EQ(window_->DialogFileName(Gbk(u"通用对话框1")), "");
 
@@ -448,7 +448,7 @@ TEST(Windows, EndingInTheCreatedEventNeverShowsTheWindow) {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(shows, 0);
   ShowMessage("ignored once the program ends", 0);  // returns without a box
-  detail::SetProgramEnding(false);
+  SetProgramEnding(false);
   rt::RegisterExitRoutine({});
 }
 
@@ -460,10 +460,10 @@ TEST(Windows, ClosingTheStartupWindowEndsTheProgram) {
   ASSERT_NE(LoadWindow(other, {}, nullptr, false), nullptr);
   QTimer::singleShot(10, [main] { testing::TopLevel(*main)->close(); });
   EXPECT_EQ(RunMessageLoop(), 0);  // returns: the program ended
-  EXPECT_TRUE(detail::ProgramEnding());
+  EXPECT_TRUE(ProgramEnding());
   EXPECT_EQ(WindowNamed("other"), nullptr);  // the other window went too
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  detail::SetProgramEnding(false);
+  SetProgramEnding(false);
 }
 
 }  // namespace

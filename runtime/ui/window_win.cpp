@@ -37,8 +37,8 @@ struct Control {
   Text dialogFile;
   Handler click;
   Handler tick;
-  // Picture box: the encoded bytes until the window first shows, then the
-  // decoded picture and the bitmap showing it. Graphic button: its picture.
+  // Picture box and graphic button: the encoded bytes until the window first
+  // shows, then the decoded picture (and the picture box's bitmap of it).
   Bytes pending;
   win::Picture picture;
   HBITMAP bitmap = nullptr;
@@ -91,6 +91,8 @@ void Forget(FormWindow* window) {
 LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                            UINT_PTR id, DWORD_PTR data);
+LRESULT CALLBACK BorderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                            UINT_PTR id, DWORD_PTR data);
 
 void RegisterFormClass() {
   static const bool registered = [] {
@@ -383,16 +385,10 @@ HWND FormWindow::CreateChild(Control& c) {
       if (desc.multiLine) style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL;
       if (desc.readOnly) style |= ES_READONLY;
       if (desc.border) style |= WS_BORDER;
-      style |= desc.align == Align::Centre  ? ES_CENTER
-               : desc.align == Align::Right ? ES_RIGHT
-                                            : ES_LEFT;
       break;
     case Kind::Label:
       kind = L"STATIC";
-      style |= SS_NOPREFIX;
-      style |= desc.align == Align::Centre  ? SS_CENTER
-               : desc.align == Align::Right ? SS_RIGHT
-                                            : SS_LEFT;
+      style |= SS_NOPREFIX | SS_LEFT;
       if (desc.border) style |= WS_BORDER;
       text = Wide(desc.text);
       break;
@@ -407,10 +403,6 @@ HWND FormWindow::CreateChild(Control& c) {
       kind = L"BUTTON";
       style |= BS_OWNERDRAW;
       text = Wide(desc.accessibleName.empty() ? desc.name : desc.accessibleName);
-      if (!desc.picture.empty()) {
-        const Bytes bytes = win::ResourceBytes(desc.picture);
-        c.picture = win::DecodePicture(bytes.data(), bytes.size());
-      }
       break;
     case Kind::ColourPicker:
       kind = L"BUTTON";
@@ -429,11 +421,15 @@ HWND FormWindow::CreateChild(Control& c) {
   c.hwnd = child;
   SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(win::FontFor(desc.font, dpi_)), FALSE);
   if (desc.kind == Kind::GroupBox) SetWindowSubclass(child, FrameProc, 1, 0);
+  if (desc.kind == Kind::Label && desc.border) SetWindowSubclass(child, BorderProc, 2, 0);
   if (desc.kind == Kind::EditBox) {
     SendMessageW(child, EM_SETLIMITTEXT, 0, 0);  // 0: as long as the system allows
     if (desc.visible) PushEditText(c);
   }
-  if (desc.kind == Kind::PictureBox && !desc.picture.empty()) c.pending = win::ResourceBytes(desc.picture);
+  if ((desc.kind == Kind::PictureBox || desc.kind == Kind::GraphicButton) &&
+      !desc.picture.empty()) {
+    c.pending = win::ResourceBytes(desc.picture);
+  }
   return child;
 }
 
@@ -451,11 +447,11 @@ void FormWindow::Prepare(Control& c) {
                     d.kind == Kind::GraphicButton || d.kind == Kind::ColourPicker)) {
     win::SetAccessibleName(c.hwnd, Wide(d.accessibleName.empty() ? d.name : d.accessibleName));
   }
-  if (d.kind != Kind::PictureBox) return;
   if (!c.pending.empty()) {
     c.picture = win::DecodePicture(c.pending.data(), c.pending.size());
     Bytes().swap(c.pending);
   }
+  if (d.kind != Kind::PictureBox) return;
   // The bitmap covers the whole box: the background with the picture
   // centred, scaled down when it does not fit (see ui.h).
   const int width = Scale(std::max(0, d.width), dpi_);
@@ -496,8 +492,9 @@ COLORREF FormWindow::Back(const Control& c, COLORREF fallback) const {
 void FormWindow::Repaint(Control& c) {
   if (!c.hwnd) return;
   if (c.desc.kind == Kind::PictureBox && revealed_) Prepare(c);
-  // Controls inside may show this one's background.
-  RedrawWindow(c.hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+  // Controls inside may show this one's background; a label's line its colour.
+  RedrawWindow(c.hwnd, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
   if (c.desc.kind == Kind::GroupBox) {
     for (Control& inner : controls_) {
       if (inner.desc.kind == Kind::PictureBox && revealed_ && &inner != &c) Prepare(inner);
@@ -796,6 +793,29 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
   return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
+// A framed label: its one-pixel line in the label's text colour, as the
+// window says it when asked for the label's colours.
+LRESULT CALLBACK BorderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                            DWORD_PTR) {
+  if (message == WM_NCPAINT) {
+    HDC dc = GetWindowDC(hwnd);
+    if (dc) {
+      SendMessageW(GetAncestor(hwnd, GA_ROOT), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                   reinterpret_cast<LPARAM>(hwnd));
+      HBRUSH line = CreateSolidBrush(GetTextColor(dc));
+      RECT outer;
+      GetWindowRect(hwnd, &outer);
+      OffsetRect(&outer, -outer.left, -outer.top);
+      FrameRect(dc, &outer, line);
+      DeleteObject(line);
+      ReleaseDC(hwnd, dc);
+    }
+    return 0;
+  }
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, BorderProc, 2);
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
 FormWindow* Build(const FormSpec& form, const Binder& bind, HWND owner) {
   if (win::ProgramEnding()) return nullptr;
   auto* window = new FormWindow(form, owner);
@@ -812,6 +832,11 @@ namespace win {
 void CloseAllWindows() {
   const std::vector<FormWindow*> windows = OpenWindows();
   for (FormWindow* window : windows) window->Dispose();
+}
+
+void ReleaseBrushes() {
+  for (auto& [colour, brush] : Brushes()) DeleteObject(brush);
+  Brushes().clear();
 }
 
 void FreeDestroyedWindows() {

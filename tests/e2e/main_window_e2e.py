@@ -6,9 +6,10 @@ passes its start-up check against a matching page served here; its message
 box is answered with Return. Then the main window, found by its title, must
 have the layout's size and place, show the cyan frame, the magenta note
 texts and the photograph, and its clock line must change within two seconds.
-With --wine the Windows build runs under Wine (wine.py); the place and size
-are then the outer window's, frame and caption included, and pixels are
-read from its client area.
+It is started with Qt's own options (-reverse, -stylesheet), which it must
+not read. With --wine the Windows build runs under Wine (wine.py); the place
+and size are then the outer window's, frame and caption included, and pixels
+are read from its client area.
 """
 import argparse
 import sys
@@ -36,7 +37,11 @@ def main_window_after_the_check(session):
 def test(session, program, version_url):
     session.start_display()
     session.serve_version_page(version_url, matching_page("1.2"))
-    app = session.start_program(program)
+    # Qt's own options on the command line: the program reads no arguments,
+    # so neither may Qt (a red style sheet would hide the cyan and magenta).
+    sheet = session.dir / "red.qss"
+    sheet.write_text("* { background: rgb(255, 0, 0); color: rgb(0, 0, 255); }\n")
+    app = session.start_program(program, "-reverse", "-stylesheet", str(sheet))
     window = main_window_after_the_check(session)
 
     left, top, width, height = session.frame(window)

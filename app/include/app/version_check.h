@@ -11,7 +11,7 @@ namespace zoq::app {
 // The outside world the check talks to; tests put fakes in its place.
 struct VersionCheckServices {
   std::function<Bytes(const Text& url)> fetch;
-  std::function<void(const Text& text)> message;  // modal, style 0, no caption
+  std::function<void(const Text& text, int style)> message;  // modal, no caption
   std::function<void(const Text& url)> openInBrowser;
   std::function<void()> endProgram;
 };

@@ -34,8 +34,6 @@ enum class Kind {
   CommonDialog,
 };
 
-enum class Align { Left, Centre, Right };
-
 // A control's font; an empty face means the default font (not the
 // container's). Height is the character height in pixels.
 struct Font {
@@ -57,7 +55,6 @@ struct ControlSpec {
   bool border = false;
   bool multiLine = false;
   bool readOnly = false;
-  Align align = Align::Left;
   Text picture = {};  // picture name ("photo.jpg"); empty: none
   // What screen readers call a control that shows no text of its own
   // (picture box, graphic button, colour picker, edit box); empty: its name.

@@ -1,8 +1,19 @@
-// 按钮2 and 按钮3: each applies every picker of its column at once.
-#include "forms/forms.h"
+// The settings window's five click handlers: 按钮2 and 按钮3 apply every
+// picker of their column at once, 按钮1 sets the main window's title, 按钮4
+// its picture, and 图形按钮1 opens the contact page.
 #include "handlers.h"
 
+#include "contact_url.h"
+#include "forms/forms.h"
+#include "settings/settings.h"
+
 namespace zoq::settings {
+namespace {
+
+// How a title or colour change confirms itself.
+void ConfirmChange() { ui::ShowMessage("设置成功~！", ui::kInformationBox, Text("温馨提示~！")); }
+
+}  // namespace
 
 ui::Colour boxTextColour1 = 0;
 ui::Colour boxTextColour2 = 0;
@@ -28,7 +39,7 @@ void TextColoursClick(ui::Window& settings) {
     main->SetBackColour("分组框1", frameBackColour);
   }
 
-  ui::ShowMessage("设置成功~！", 64, Text("温馨提示~！"));
+  ConfirmChange();
   CloseSettingsWindow();
 }
 
@@ -45,7 +56,33 @@ void BackColoursClick(ui::Window& settings) {
     main->SetBackColour("标签3", clockBackColour);
   }
 
-  ui::ShowMessage("设置成功~！", 64, Text("温馨提示~！"));
+  ConfirmChange();
+}
+
+void TitleClick(ui::Window& settings) {
+  // Unchecked: an empty box gives an empty title.
+  const Text title = settings.ControlText("编辑框1");
+  if (ui::Window* main = ui::WindowNamed(forms::kMainWindow)) main->SetTitle(title);
+
+  ConfirmChange();
+  CloseSettingsWindow();
+}
+
+void PictureClick(ui::Window& settings) {
+  if (!settings.ShowOpenDialog("通用对话框1")) return;  // cancelled: nothing changes
+  const Text path = settings.DialogFileName("通用对话框1");
+
+  // A file that cannot be read (gone, unreadable, too large to hold) gives
+  // no bytes, which clears the picture; the change is still confirmed.
+  const Bytes image = ui::ReadWholeFile(path);
+  if (ui::Window* main = ui::WindowNamed(forms::kMainWindow)) main->SetPicture("图片框1", image);
+
+  ui::ShowMessage("更换成功", ui::kInformationBox, Text("温馨提示"));
+}
+
+void ContactClick(ui::Window&) {
+  // Fire and forget: when no browser opens, nothing else happens.
+  ui::OpenInBrowser(kContactChatUrl);
 }
 
 }  // namespace zoq::settings

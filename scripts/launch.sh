@@ -9,8 +9,8 @@
 # demo server there serves it (ZOQ_DEMO_VERSION=1.3 shows the mismatch path).
 #
 # With --windows it runs the Windows build (build-win/app/zoq.exe) under Wine
-# instead, in a Chinese prefix of its own (cmake/wine-run.sh); scripts/run-windows
-# builds it first.
+# instead, in a Chinese prefix of its own (cmake/wine-run.sh);
+# scripts/run-windows builds it first.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 title='Ｚｏｑ个人播放器'
@@ -90,7 +90,7 @@ is_modal() {
   if $windows; then
     local X Y WIDTH HEIGHT
     eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
-    ZOQ_WINE_DISPLAY=$DISPLAY "$top/cmake/wine-run.sh" "$wine_state" "$winlist" zoq.exe |
+    ZOQ_WINE_DISPLAY=$DISPLAY timeout 10 "$top/cmake/wine-run.sh" "$wine_state" "$winlist" zoq.exe |
       awk -F'\t' -v at="$X,$Y,$WIDTH,$HEIGHT" '$4 == "#32770" && $7 == at { found = 1 }
                                                 END { exit !found }'
   else
@@ -101,7 +101,7 @@ is_modal() {
 # The message box of the start-up check comes first and carries the same
 # title; answer it, then wait for the main window itself.
 main=""
-deadline=$((SECONDS + 60))  # a fresh Wine prefix first builds its font cache
+deadline=$((SECONDS + 60))
 while ((SECONDS < deadline)); do
   if ! kill -0 "$app" 2>/dev/null; then
     status=0

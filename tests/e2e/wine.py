@@ -55,6 +55,9 @@ def parse_rows(output):
 
 
 class Wine:
+    """Runs the Windows build under Wine; its windows are read with
+    winlist.exe (rows())."""
+
     lists_windows = True
 
     def __init__(self, state_dir, winlist):

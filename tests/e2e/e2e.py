@@ -4,7 +4,9 @@ A Session starts what a test needs -- Xvfb on a display of its own, a
 loopback version page, the program with a recording `xdg-open` first in
 PATH -- and stops every process it started, by PID, in reverse order.
 Windows are found with xdotool (always under a time limit) and seen through
-ImageMagick screenshots, whose pixels are read as raw RGB.
+ImageMagick screenshots, whose pixels are read as raw RGB. How the program
+is started and what its windows look like to X is the session's runner:
+Native here, or the Wine runner of wine.py for the Windows build.
 """
 import os
 import subprocess
@@ -75,10 +77,37 @@ class Image:
         return sum(1 for i in range(0, len(data), 3) if match(tuple(data[i:i + 3])))
 
 
+class Native:
+    """Runs the Linux program itself; its message boxes are marked modal."""
+
+    # Whether the runner reads the windows' exact texts (wine.py's does).
+    lists_windows = False
+
+    def command(self, program, args):
+        return [str(program), *args]
+
+    def environment(self, session):
+        return session.env()
+
+    def is_modal(self, session, window):
+        state = subprocess.run(["xprop", "-display", session.display, "-id", window,
+                                "_NET_WM_STATE"], capture_output=True, text=True).stdout
+        return "_NET_WM_STATE_MODAL" in state
+
+    def frame(self, session, window):
+        """(x, y, width, height) of the window, frame included. With no
+        window manager there is no frame: the X window is all of it."""
+        return session.geometry(window)
+
+    def finish(self, session):
+        pass
+
+
 class Session:
     """Everything one test starts, stopped again by PID in reverse order."""
 
-    def __init__(self, prefix="zoq-e2e-"):
+    def __init__(self, prefix="zoq-e2e-", runner=None):
+        self.runner = runner or Native()
         self.dir = Path(tempfile.mkdtemp(prefix=prefix))
         self.procs = []
         self.display = None
@@ -98,6 +127,15 @@ class Session:
         return proc
 
     def stop_all(self):
+        if self.program is not None and self.program.poll() is None:
+            self.program.terminate()
+            try:
+                self.program.wait(timeout=3)
+            except subprocess.TimeoutExpired:
+                self.program.kill()
+                self.program.wait()
+        if self.display is not None:
+            self.runner.finish(self)  # while the display still runs
         for proc in reversed(self.procs):
             if proc.poll() is None:
                 proc.terminate()
@@ -157,8 +195,8 @@ class Session:
               f"the version server did not start (port {port} in use?)")
 
     def start_program(self, program, *args):
-        self.program = self.spawn([str(program), *args], env=self.env(),
-                                  stdout=subprocess.DEVNULL)
+        self.program = self.spawn(self.runner.command(program, args),
+                                  env=self.runner.environment(self), stdout=subprocess.DEVNULL)
         return self.program
 
     # --- windows ---
@@ -173,9 +211,8 @@ class Session:
         return self.xdotool("search", "--onlyvisible", "--name", f"^{title}$", timeout=5).split()
 
     def is_modal(self, window):
-        state = subprocess.run(["xprop", "-display", self.display, "-id", window,
-                                "_NET_WM_STATE"], capture_output=True, text=True).stdout
-        return "_NET_WM_STATE_MODAL" in state
+        """Whether the window is a message box or another modal dialog."""
+        return self.runner.is_modal(self, window)
 
     def modal_windows(self):
         """Visible windows marked modal (message boxes, dialogs)."""
@@ -190,7 +227,18 @@ class Session:
                         timeout, interval=0.1)
 
     def press_return(self, window):
-        self.xdotool("windowfocus", "--sync", window, "key", "Return")
+        self.key(window, "Return")
+
+    def key(self, window, *keys):
+        """Keys for the window's focused control. They go through XTEST to
+        the window given the focus, not as synthetic events to the window,
+        which Wine ignores."""
+        self.xdotool("windowfocus", "--sync", window, "key", *keys)
+
+    def frame(self, window):
+        """(x, y, width, height) of the whole window, frame included;
+        geometry() gives its X window, the client area."""
+        return self.runner.frame(self, window)
 
     def geometry(self, window):
         """(x, y, width, height) of a window."""
@@ -206,9 +254,9 @@ class Session:
         return Image(path)
 
 
-def run_test(test, *args):
+def run_test(test, *args, runner=None):
     """Runs `test(session, *args)`, reports, and gives the exit status."""
-    with Session() as session:
+    with Session(runner=runner) as session:
         try:
             test(session, *args)
         except Failure as failure:

@@ -16,6 +16,9 @@ than guessed from polling.
   no-markers,       window ever mapped
   empty, no-server
 Every case with a server also checks the request it received, byte for byte.
+With --wine the Windows build runs under Wine (wine.py), and the exact texts
+are read as well: the box's caption, message and button, the main window's
+title and its clock line.
 """
 import argparse
 import re
@@ -25,6 +28,7 @@ import sys
 import time
 from urllib.parse import urlsplit
 
+import wine
 from e2e import MAIN_TITLE, TOP, Failure, Session, check, matching_page, wait_for
 
 USER_AGENT = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)"
@@ -35,6 +39,9 @@ ACCEPT = ("image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, "
 # The clock line 标签3 in client coordinates (left 352, top 240, 376 x 40),
 # short of the gear button that overlaps its right end from x 712.
 CLOCK_LINE = (352, 240, 360, 40)
+# Its text after a tick: the date as the runtime writes it, then the time of
+# day without leading zeros.
+CLOCK_TEXT = re.compile(r"北京时间：.+日(1?[0-9]|2[0-3])时([1-5]?[0-9])分([1-5]?[0-9])秒")
 
 
 def demo_article(version):
@@ -58,9 +65,12 @@ CASES = {
 }
 
 
+MESSAGES = {"match": "最新版本~！可以使用~！", "mismatch": "匹配失败发现最新版本~！"}
+
+
 class VersionSession(Session):
-    def __init__(self):
-        super().__init__(prefix="zoq-version-e2e-")
+    def __init__(self, runner=None):
+        super().__init__(prefix="zoq-version-e2e-", runner=runner)
         self.xev_log = self.dir / "xev.log"
         self.record_dir = self.dir / "requests"
         self.record_dir.mkdir()
@@ -104,28 +114,47 @@ class VersionSession(Session):
         match = re.search(r'= "(.*)"$', self.window_property(window, "_NET_WM_NAME"))
         return match.group(1) if match else ""
 
-    def is_modal(self, window):
-        return "_NET_WM_STATE_MODAL" in self.window_property(window, "_NET_WM_STATE")
-
     def requests(self):
         return [p.read_bytes() for p in sorted(self.record_dir.glob("request-*.bin"))]
 
 
-def expected_request(version_url):
+def expected_request(version_url, under_wine):
     parts = urlsplit(version_url)
     target = (parts.path or "/") + (f"?{parts.query}" if parts.query else "")
-    return (f"GET {target} HTTP/1.1\r\n"
-            f"Host: {parts.netloc}\r\n"
-            f"Accept: {ACCEPT}\r\n"
-            f"Referer: {version_url}\r\n"
-            "Accept-Language: zh-cn\r\n"
-            f"User-Agent: {USER_AGENT}\r\n"
-            "\r\n").encode("ascii")
+    lines = [f"GET {target} HTTP/1.1", f"Host: {parts.netloc}",
+             f"Accept: {ACCEPT}", f"Referer: {version_url}", "Accept-Language: zh-cn"]
+    # The user agent follows the program's lines; Wine's WinINet sends it
+    # right after Host.
+    lines.insert(2 if under_wine else len(lines), f"User-Agent: {USER_AGENT}")
+    return "".join(line + "\r\n" for line in lines + [""]).encode("ascii")
 
 
 def colours(image, region):
     data = image.region(*region)
     return len({data[i:i + 3] for i in range(0, len(data), 3)})
+
+
+def check_box_texts(session, box, message):
+    """The box's exact caption, message and button, as Windows has them."""
+    rows = session.runner.rows(session)
+    row = session.runner.top_level(session, box, rows)
+    check(row is not None and row.cls == "#32770", f"no message box under {box}")
+    check(row.text == MAIN_TITLE, f"box caption {row.text!r}")
+    texts = sorted(c.text for c in wine.controls(rows, row) if c.visible and c.text)
+    check(texts == sorted([message, "确定"]), f"box texts {texts}")
+
+
+def clock_text(session):
+    """The text of the clock line 标签3, found at its place in the main
+    window, shown or not yet."""
+    rows = session.runner.rows(session)
+    main = next((r for r in rows if r.kind == "window" and r.cls != "#32770"
+                 and r.text == MAIN_TITLE), None)
+    check(main is not None, f"no window titled {MAIN_TITLE} besides the box")
+    at = (main.client[0] + CLOCK_LINE[0], main.client[1] + CLOCK_LINE[1])
+    labels = [c for c in wine.controls(rows, main) if c.rect[:2] == at]
+    check(len(labels) == 1, f"controls at the clock line's place: {labels}")
+    return labels[0].text
 
 
 def check_main_window(session, dismissed, every_check):
@@ -149,6 +178,15 @@ def check_main_window(session, dismissed, every_check):
     if every_check:
         ticked = session.screenshot("ticked.png", main)
         wait_for("the clock line's next tick", lambda: changed(ticked, "next.png"), 5, 0.3)
+    if session.runner.lists_windows:
+        text = clock_text(session)
+        now = time.localtime()
+        match = CLOCK_TEXT.fullmatch(text)
+        check(match, f"clock line {text!r}")
+        shown = 3600 * int(match[1]) + 60 * int(match[2]) + int(match[3])
+        late = (3600 * now.tm_hour + 60 * now.tm_min + now.tm_sec - shown) % 86400
+        check(late <= 3, f"clock line {text!r} at {time.strftime('%H:%M:%S', now)}")
+        wait_for("the clock text to change", lambda: clock_text(session) != text, 3, 0.2)
     check(session.program.poll() is None, "the program ended after a match")
     check(session.browser_calls() == [], "the browser was called after a match")
 
@@ -189,10 +227,16 @@ def run_case(session, args):
     check(len(session.mapped_windows()) == 1, "another window shows beside the message box")
     check(session.browser_calls() == [], "the browser was called before the message was read")
     check(session.program.poll() is None, "the program ended while its message was up")
+    if session.runner.lists_windows:
+        check_box_texts(session, box, MESSAGES[outcome])
 
     # Long enough for a clock started too early to tick, or a browser called
     # too early to be seen.
     time.sleep(1.5 if outcome == "match" else 0.5)
+    if session.runner.lists_windows and outcome == "match":
+        # The main window is built, hidden, and its clock has not ticked.
+        text = clock_text(session)
+        check(text == " " * 11, f"the clock line reads {text!r} while the box is up")
     session.press_return(box)
     dismissed = time.monotonic()
     if outcome == "match":
@@ -203,7 +247,7 @@ def run_case(session, args):
     if page is not None:
         requests = session.requests()
         check(len(requests) == 1, f"{len(requests)} requests reached the server")
-        want = expected_request(args.version_url)
+        want = expected_request(args.version_url, isinstance(session.runner, wine.Wine))
         check(requests[0] == want, f"request bytes:\n got  {requests[0]!r}\n want {want!r}")
 
 
@@ -213,9 +257,10 @@ def main():
     parser.add_argument("--version-url", required=True)
     parser.add_argument("--download-url", required=True)
     parser.add_argument("--case", required=True, choices=sorted(CASES))
+    wine.add_arguments(parser)
     args = parser.parse_args()
 
-    with VersionSession() as session:
+    with VersionSession(wine.runner(args)) as session:
         try:
             run_case(session, args)
         except Failure as failure:

@@ -6,6 +6,9 @@
 
 namespace zoq::ui {
 
+// False for kDefaultColour and every other value with a high byte.
+bool IsSet(Colour colour);
+
 // A framed label's single line takes the label's text colour, so it shows
 // wherever the text does: a black line would vanish on a black background
 // (the settings window's sheet). Black for the default text colour.

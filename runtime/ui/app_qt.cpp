@@ -19,8 +19,6 @@
 namespace zoq::ui {
 namespace {
 
-bool programEnding = false;
-
 // Sleeps in Qt's event dispatcher, so a wait for a worker thread still
 // serves the windows and costs no CPU.
 class DispatcherWaiter final : public platform::MessageWaiter {
@@ -78,7 +76,7 @@ void SubstituteFaces() {
 }
 
 void EndNow() {
-  programEnding = true;
+  SetProgramEnding(true);
   CloseAllWindows();
   QCoreApplication::exit(0);  // leaves every running event loop, nested ones too
 }
@@ -92,7 +90,7 @@ struct Application::State {
 };
 
 Application::Application() : state_(std::make_unique<State>()) {
-  programEnding = false;
+  SetProgramEnding(false);
   // The program's name alone: Qt would take -reverse, -stylesheet, -platform
   // and the like from a real command line. Qt keeps both for its lifetime.
   static int argc = 1;
@@ -132,16 +130,12 @@ Application::~Application() {
 }
 
 int RunMessageLoop() {
-  if (!programEnding) QApplication::exec();
+  if (!ProgramEnding()) QApplication::exec();
   return 0;
 }
-
-
-bool ProgramEnding() { return programEnding; }
 
 std::unique_ptr<platform::MessageWaiter> MakeDispatcherWaiter() {
   return std::make_unique<DispatcherWaiter>(QThread::currentThread());
 }
-void SetProgramEnding(bool ending) { programEnding = ending; }
 
 }  // namespace zoq::ui

@@ -10,11 +10,9 @@
 namespace zoq::ui {
 namespace {
 
-bool programEnding = false;
-
 void EndNow() {
-  programEnding = true;
-  win::CloseAllWindows();
+  SetProgramEnding(true);
+  CloseAllWindows();
   PostQuitMessage(0);  // leaves every running loop, message boxes' too
 }
 
@@ -36,7 +34,7 @@ struct Application::State {
 };
 
 Application::Application() : state_(std::make_unique<State>()) {
-  programEnding = false;
+  SetProgramEnding(false);
   state_->comReady = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED |
                                                            COINIT_DISABLE_OLE1DDE));
   INITCOMMONCONTROLSEX controls{};
@@ -52,7 +50,7 @@ Application::Application() : state_(std::make_unique<State>()) {
 Application::~Application() {
   rt::SetProgramEnder({});
   rt::SetPendingMessagesHook({});
-  win::CloseAllWindows();
+  CloseAllWindows();
   win::FreeDestroyedWindows();
   win::ReleaseFonts();
   win::ReleaseBrushes();
@@ -61,7 +59,7 @@ Application::~Application() {
 
 int RunMessageLoop() {
   MSG message;
-  while (!programEnding) {
+  while (!ProgramEnding()) {
     const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got <= 0) break;
     win::Dispatch(message);
@@ -73,8 +71,6 @@ int RunMessageLoop() {
 namespace win {
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
-bool ProgramEnding() { return programEnding; }
-void SetProgramEnding(bool ending) { programEnding = ending; }
 
 }  // namespace win
 }  // namespace zoq::ui

@@ -13,6 +13,9 @@
 #include <QStyleOption>
 #include <QWidgetAction>
 
+#include "look.h"
+#include "qt.h"
+
 namespace zoq::ui {
 
 namespace {
@@ -145,20 +148,6 @@ void PictureBox::Refresh() {
 
 // --- ColourPicker ---
 
-const std::vector<ColourPicker::Named>& ColourPicker::CommonColours() {
-  static const std::vector<Named> colours = {
-      {QColor(0, 0, 0), u"黑色"},         {QColor(128, 128, 128), u"灰色"},
-      {QColor(128, 0, 0), u"栗色"},       {QColor(128, 128, 0), u"橄榄色"},
-      {QColor(0, 128, 0), u"绿色"},       {QColor(0, 128, 128), u"蓝绿色"},
-      {QColor(0, 0, 128), u"藏青色"},     {QColor(128, 0, 128), u"紫色"},
-      {QColor(255, 255, 255), u"白色"},   {QColor(192, 192, 192), u"银色"},
-      {QColor(255, 0, 0), u"红色"},       {QColor(255, 255, 0), u"黄色"},
-      {QColor(0, 255, 0), u"亮绿色"},     {QColor(0, 255, 255), u"青色"},
-      {QColor(0, 0, 255), u"蓝色"},       {QColor(255, 0, 255), u"品红色"},
-  };
-  return colours;
-}
-
 ColourPicker::ColourPicker(QWidget* parent) : QToolButton(parent) {
   setFocusPolicy(Qt::StrongFocus);
   setToolButtonStyle(Qt::ToolButtonIconOnly);
@@ -173,23 +162,23 @@ void ColourPicker::BuildMenu() {
   auto* layout = new QGridLayout(grid);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->setSpacing(2);
-  const auto& colours = CommonColours();
-  for (int i = 0; i < static_cast<int>(colours.size()); ++i) {
-    const Named& named = colours[static_cast<std::size_t>(i)];
+  int i = 0;
+  for (const NamedColour& named : kCommonColours) {
+    const QColor colour = ToQColor(named.colour);
     auto* swatch = new QToolButton(grid);
     QPixmap fill(16, 16);
-    fill.fill(named.colour);
+    fill.fill(colour);
     swatch->setIcon(QIcon(fill));
     swatch->setAutoRaise(true);
     const QString name = QString::fromUtf16(named.name);
     swatch->setToolTip(name);
     swatch->setAccessibleName(name);
-    const QColor colour = named.colour;
     connect(swatch, &QToolButton::clicked, this, [this, colour] {
       menu_->close();
       Choose(colour);
     });
     layout->addWidget(swatch, i / 8, i % 8);
+    ++i;
   }
   auto* gridAction = new QWidgetAction(menu_);
   gridAction->setDefaultWidget(grid);

@@ -62,7 +62,7 @@ class PictureBox : public QLabel {
 };
 
 // A compact button showing its current colour as a swatch; its menu offers
-// sixteen common colours and the full colour dialog.
+// the common colours (kCommonColours) and the full colour dialog.
 class ColourPicker : public QToolButton {
  public:
   explicit ColourPicker(QWidget* parent);
@@ -70,13 +70,6 @@ class ColourPicker : public QToolButton {
   void SetColour(const QColor& colour);
   // Called after the user chose a colour.
   std::function<void(const QColor&)> onChosen;
-
-  // The common colours with their names, as offered in the menu.
-  struct Named {
-    QColor colour;
-    const char16_t* name;
-  };
-  static const std::vector<Named>& CommonColours();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;

@@ -8,26 +8,14 @@
 #include <objbase.h>
 #include <oleacc.h>
 
+#include <string>
+
+#include "look.h"
+
 namespace zoq::ui::win {
 
 namespace {
 
-struct Named {
-  COLORREF colour;
-  const wchar_t* name;
-};
-
-// The sixteen common colours, as the Qt backend offers them.
-constexpr Named kCommonColours[] = {
-    {RGB(0, 0, 0), L"黑色"},         {RGB(128, 128, 128), L"灰色"},
-    {RGB(128, 0, 0), L"栗色"},       {RGB(128, 128, 0), L"橄榄色"},
-    {RGB(0, 128, 0), L"绿色"},       {RGB(0, 128, 128), L"蓝绿色"},
-    {RGB(0, 0, 128), L"藏青色"},     {RGB(128, 0, 128), L"紫色"},
-    {RGB(255, 255, 255), L"白色"},   {RGB(192, 192, 192), L"银色"},
-    {RGB(255, 0, 0), L"红色"},       {RGB(255, 255, 0), L"黄色"},
-    {RGB(0, 255, 0), L"亮绿色"},     {RGB(0, 255, 255), L"青色"},
-    {RGB(0, 0, 255), L"蓝色"},       {RGB(255, 0, 255), L"品红色"},
-};
 constexpr UINT kOtherColour = 100;
 
 HBITMAP Swatch(COLORREF colour, int size) {
@@ -72,15 +60,17 @@ std::optional<COLORREF> ChooseFromMenu(HWND picker, COLORREF current) {
   const int size = Scale(16, DpiOf(picker));
   std::vector<HBITMAP> swatches;
   UINT id = 1;
-  for (const Named& named : kCommonColours) {
-    HBITMAP swatch = Swatch(named.colour, size);
+  for (const NamedColour& named : kCommonColours) {
+    const auto colour = static_cast<COLORREF>(named.colour);
+    const std::wstring name(named.name, named.name + std::char_traits<char16_t>::length(named.name));
+    HBITMAP swatch = Swatch(colour, size);
     swatches.push_back(swatch);
     MENUITEMINFOW item{};
     item.cbSize = sizeof(item);
     item.fMask = MIIM_ID | MIIM_STRING | MIIM_BITMAP | MIIM_STATE;
     item.wID = id++;
-    item.fState = named.colour == current ? MFS_CHECKED : MFS_UNCHECKED;
-    item.dwTypeData = const_cast<wchar_t*>(named.name);
+    item.fState = colour == current ? MFS_CHECKED : MFS_UNCHECKED;
+    item.dwTypeData = const_cast<wchar_t*>(name.c_str());
     item.hbmpItem = swatch;
     InsertMenuItemW(menu, GetMenuItemCount(menu), TRUE, &item);
   }
@@ -96,7 +86,7 @@ std::optional<COLORREF> ChooseFromMenu(HWND picker, COLORREF current) {
   for (HBITMAP swatch : swatches) DeleteObject(swatch);
 
   if (chosen >= 1 && chosen <= std::size(kCommonColours)) {
-    return kCommonColours[chosen - 1].colour;
+    return static_cast<COLORREF>(kCommonColours[chosen - 1].colour);
   }
   if (chosen == kOtherColour && !ProgramEnding()) return ChooseOther(owner, current);
   return std::nullopt;

@@ -44,8 +44,6 @@ Text Narrow(const wchar_t* text, std::size_t length) {
 
 Text Narrow(const std::wstring& text) { return Narrow(text.data(), text.size()); }
 
-bool IsSet(Colour colour) { return (colour & 0xFF000000u) == 0; }
-
 COLORREF ToColorRef(Colour colour, COLORREF fallback) {
   // Both are 0x00BBGGRR.
   return IsSet(colour) ? static_cast<COLORREF>(colour) : fallback;

@@ -11,6 +11,7 @@
 
 #include "platform/wait.h"
 #include "runtime/ui.h"
+#include "window_base.h"  // the program's end, the open windows
 
 class QWidget;
 
@@ -31,15 +32,9 @@ Colour FromQColor(const QColor& colour);
 QFont MakeFont(const Font& font);
 QFont DefaultFont();
 
-// True from the moment the program started to end; windows then no longer
-// show and the message loop returns at once.
-bool ProgramEnding();
 // A waiter that sleeps in this thread's Qt event dispatcher (the one the
 // application registers with the platform layer).
 std::unique_ptr<platform::MessageWaiter> MakeDispatcherWaiter();
-
-// Tests that ended the program start it again with false.
-void SetProgramEnding(bool ending);
 
 // Set by the open-file dialog: the chosen path as Qt gave it, so that a name
 // code page 936 cannot spell still opens (see ReadWholeFile).
@@ -48,11 +43,6 @@ QString PathFromText(const Text& text);
 
 // Where the embedded picture of that name lies among Qt's resources.
 QString PicturePath(const Text& name);
-
-// Closes and forgets every window; used when the program ends.
-void CloseAllWindows();
-// The start-up window's current title; empty when there is none.
-Text StartupTitle();
 
 // The open-file dialog starting in the folder `preset` names; the chosen
 // file's full path, or nothing when the user cancelled.

@@ -59,13 +59,13 @@ std::wstring StartFolder(const Text& preset) {
 }  // namespace
 
 void ShowMessage(const Text& text, int style, const std::optional<Text>& caption) {
-  if (win::ProgramEnding()) return;
+  if (ProgramEnding()) return;
   // Owned by the window the user works in; with none, the box still keeps
   // every window of the program waiting.
   HWND owner = GetActiveWindow();
   UINT flags = MB_OK | static_cast<UINT>(style & 0x70);  // the icon bits, as MessageBox has them
   if (!owner) flags |= MB_TASKMODAL | MB_SETFOREGROUND;
-  const std::wstring title = Wide(caption ? *caption : win::StartupTitle());
+  const std::wstring title = Wide(caption ? *caption : StartupTitle());
   MessageBoxW(owner, Wide(text).c_str(), title.c_str(), flags);
 }
 

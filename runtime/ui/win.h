@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "runtime/ui.h"
+#include "window_base.h"  // the program's end, the open windows
 
 namespace zoq::ui::win {
 
@@ -35,7 +36,6 @@ Text Narrow(const wchar_t* text, std::size_t length);
 // A layout colour as a COLORREF; `fallback` for kDefaultColour and every
 // other value with a high byte.
 COLORREF ToColorRef(Colour colour, COLORREF fallback);
-bool IsSet(Colour colour);
 
 // Layout values are pixels at 96 dpi.
 int Scale(int value, UINT dpi);
@@ -74,12 +74,6 @@ HICON LoadNamedIcon(const Text& name, int size);
 
 // --- Program state shared by the backend's files ---
 HINSTANCE Instance();
-bool ProgramEnding();
-void SetProgramEnding(bool ending);
-// Closes and forgets every window; used when the program ends.
-void CloseAllWindows();
-// The start-up window's current title; empty when there is none.
-Text StartupTitle();
 // Windows destroyed during an event are freed once no handler runs.
 void FreeDestroyedWindows();
 // Dispatches one message, with keyboard navigation between controls.

@@ -12,55 +12,30 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <optional>
 #include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 
-#include <cstdio>
-#include <exception>
-#include <map>
-#include <vector>
+#include <optional>
 
 #include "controls_qt.h"
 #include "look.h"
 #include "qt.h"
 #include "runtime/ui_testing.h"
+#include "window_base.h"
 
 namespace zoq::ui {
 namespace {
 
 
-// One control of a window: its layout entry, its widget (none for timers
-// and common dialogs) and the properties kept outside the widget.
-struct Control {
-  ControlSpec desc;
+// What a control has of Qt: its widget (none for timers and common dialogs)
+// or its timer, and what its edit box was last given.
+struct QtControl {
   QWidget* widget = nullptr;
   QTimer* timer = nullptr;
-  Colour textColour = kDefaultColour;
-  Colour backColour = kDefaultColour;
-  // Edit boxes keep their content here: a hidden one never hands it to its
-  // widget (no text layout for a page of megabytes), and a visible one
-  // gives back the very bytes it was given while the user has not edited.
-  Text text;
   QString pushed;
   bool widgetStale = false;
-  Text dialogFile;
-  Handler click;
-  Handler tick;
 };
-
-void RunHandler(const Handler& handler) {
-  if (!handler) return;
-  Handler copy = handler;  // the handler may rebind or destroy its window
-  try {
-    copy();
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "zoq: an event handler failed: %s\n", e.what());
-  } catch (...) {
-    std::fprintf(stderr, "zoq: an event handler failed\n");
-  }
-}
 
 QImage LoadPicture(const Text& name) {
   if (name.empty()) return {};
@@ -68,26 +43,11 @@ QImage LoadPicture(const Text& name) {
   return reader.read();
 }
 
-class FormWindow;
-std::vector<FormWindow*>& OpenWindows() {
-  static std::vector<FormWindow*> windows;
-  return windows;
-}
-FormWindow* startupWindow = nullptr;
-
-void Forget(FormWindow* window) {
-  auto& windows = OpenWindows();
-  std::erase(windows, window);
-  if (startupWindow == window) startupWindow = nullptr;
-}
-
-class FormWindow final : public QWidget, public Window {
+class FormWindow final : public QWidget, public FormBase<QtControl> {
  public:
   explicit FormWindow(const FormSpec& form, QWidget* owner)
-      : QWidget(owner, owner ? Qt::Window | Qt::Dialog : Qt::Window), form_(form) {
-    OpenWindows().push_back(this);
-    title_ = form.title;
-    setWindowTitle(ToQString(title_));
+      : QWidget(owner, owner ? Qt::Window | Qt::Dialog : Qt::Window), FormBase(form) {
+    setWindowTitle(ToQString(form.title));
     setFont(DefaultFont());
     if (!form.icon.empty()) setWindowIcon(QIcon(PicturePath(form.icon)));
     if (const QColor back = ToQColor(form.backColour); back.isValid()) {
@@ -103,17 +63,8 @@ class FormWindow final : public QWidget, public Window {
     BuildControls();
   }
 
-  ~FormWindow() override { Forget(this); }
-
-  const FormSpec& Form() const { return form_; }
-  bool Destroyed() const { return destroyed_; }
-  void RunCreated() { RunHandler(created_); }
-
-  // Hides the window and frees it once the event now running has ended.
-  void Dispose() {
-    if (destroyed_) return;
-    destroyed_ = true;
-    Forget(this);
+  void Dispose() override {
+    if (!MarkDestroyed()) return;
     hide();
     if (modalLoop_) modalLoop_->quit();
     deleteLater();
@@ -121,78 +72,12 @@ class FormWindow final : public QWidget, public Window {
 
   void SetModalLoop(QEventLoop* loop) { modalLoop_ = loop; }
 
-  // --- Window ---
-  void OnCreated(Handler handler) override { created_ = std::move(handler); }
-  void OnClick(const Text& name, Handler handler) override {
-    if (Control* c = Find(name)) c->click = std::move(handler);
-  }
-  void OnTick(const Text& name, Handler handler) override {
-    if (Control* c = Find(name)) c->tick = std::move(handler);
-  }
-
-  Text Title() const override { return title_; }
-  void SetTitle(const Text& title) override {
-    title_ = title;
-    // "[*]" is Qt's placeholder for the modified mark; doubled it shows once.
-    QString shown = ToQString(title);
-    shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
-    setWindowTitle(shown);
-  }
-
-  Text ControlText(const Text& name) const override;
-  void SetControlText(const Text& name, const Text& text) override;
-  Colour TextColour(const Text& name) const override {
-    const Control* c = Find(name);
-    return c ? c->textColour : kDefaultColour;
-  }
-  void SetTextColour(const Text& name, Colour colour) override {
-    if (Control* c = Find(name)) {
-      c->textColour = colour;
-      ApplyColours(*c);
-    }
-  }
-  Colour BackColour(const Text& name) const override {
-    const Control* c = Find(name);
-    return c ? c->backColour : kDefaultColour;
-  }
-  void SetBackColour(const Text& name, Colour colour) override {
-    if (Control* c = Find(name)) {
-      c->backColour = colour;
-      ApplyColours(*c);
-    }
-  }
-  void SetPicture(const Text& name, const Bytes& image) override;
-  void SetTimerInterval(const Text& name, int milliseconds) override {
-    Control* c = Find(name);
-    if (!c || !c->timer) return;
-    if (milliseconds <= 0) {
-      c->timer->stop();
-    } else {
-      c->timer->start(milliseconds);
-    }
-  }
-  Colour PickerColour(const Text& name) const override {
-    const Control* c = Find(name);
-    auto* picker = c ? dynamic_cast<ColourPicker*>(c->widget) : nullptr;
-    return picker ? FromQColor(picker->Colour()) : kDefaultColour;
-  }
-  void SetPickerColour(const Text& name, Colour colour) override {
-    const Control* c = Find(name);
-    auto* picker = c ? dynamic_cast<ColourPicker*>(c->widget) : nullptr;
-    if (picker) picker->SetColour(ToQColor(colour));
-  }
-  bool ShowOpenDialog(const Text& name) override;
-  Text DialogFileName(const Text& name) const override {
-    const Control* c = Find(name);
-    return c ? c->dialogFile : Text();
-  }
   void BringToFront() override {
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     raise();
     activateWindow();
   }
-  void Destroy() override { Dispose(); }
 
   QWidget* ControlWidget(const Text& name) const {
     const Control* c = Find(name);
@@ -204,42 +89,39 @@ class FormWindow final : public QWidget, public Window {
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
- private:
-  Control* Find(const Text& name) {
-    const auto it = byName_.find(name);
-    return it == byName_.end() ? nullptr : &controls_[it->second];
+  // --- FormBase ---
+  void ShowTitle(const Text& title) override {
+    // "[*]" is Qt's placeholder for the modified mark; doubled it shows once.
+    QString shown = ToQString(title);
+    shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    setWindowTitle(shown);
   }
-  const Control* Find(const Text& name) const {
-    const auto it = byName_.find(name);
-    return it == byName_.end() ? nullptr : &controls_[it->second];
+  std::optional<Text> EditedText(const Control& c) const override;
+  void ShowText(Control& c) override;
+  void ShowColours(Control& c) override;
+  void ShowPicture(Control& c, const Bytes& image) override;
+  void StartTimer(Control& c, int milliseconds) override { c.timer->start(milliseconds); }
+  void StopTimer(Control& c) override { c.timer->stop(); }
+  void ShowPickerColour(Control& c) override {
+    if (auto* picker = dynamic_cast<ColourPicker*>(c.widget)) {
+      picker->SetColour(ToQColor(c.pickerColour));
+    }
+  }
+  std::optional<Text> RunOpenDialog(const Text& preset) override {
+    return ui::RunOpenDialog(isVisible() ? this : nullptr, preset);
   }
 
+ private:
   void BuildControls();
   QWidget* CreateWidget(Control& c);
-  void ApplyColours(Control& c);
   void PushEditText(Control& c);
   void FitFrame();
 
-  FormSpec form_;
-  Text title_;
-  std::vector<Control> controls_;
-  std::map<Text, std::size_t> byName_;
-  Handler created_;
-  bool destroyed_ = false;
   bool frameFitted_ = false;
   QEventLoop* modalLoop_ = nullptr;
 };
 
 void FormWindow::BuildControls() {
-  controls_.reserve(form_.controls.size());
-  for (const ControlSpec& desc : form_.controls) {
-    Control& c = controls_.emplace_back();
-    c.desc = desc;
-    c.textColour = desc.textColour;
-    c.backColour = desc.backColour;
-    c.text = desc.text;
-    byName_.emplace(desc.name, controls_.size() - 1);  // the first of a name wins
-  }
   for (Control& c : controls_) c.widget = CreateWidget(c);
   // Containers may come anywhere in the list, so children move in afterwards.
   for (Control& c : controls_) {
@@ -348,6 +230,7 @@ QWidget* FormWindow::CreateWidget(Control& c) {
     }
     case Kind::ColourPicker: {
       auto* picker = new ColourPicker(this);
+      picker->onChosen = [&c](const QColor& chosen) { c.pickerColour = FromQColor(chosen); };
       picker->setAccessibleName(ToQString(desc.accessibleName.empty() ? desc.name
                                                                         : desc.accessibleName));
       widget = picker;
@@ -359,12 +242,12 @@ QWidget* FormWindow::CreateWidget(Control& c) {
   c.widget = widget;
   widget->setObjectName(ToQString(desc.name));
   widget->setFont(MakeFont(desc.font));
-  ApplyColours(c);
+  ShowColours(c);
   if (desc.kind == Kind::EditBox && desc.visible) PushEditText(c);
   return widget;
 }
 
-void FormWindow::ApplyColours(Control& c) {
+void FormWindow::ShowColours(Control& c) {
   QWidget* widget = c.widget;
   if (!widget) return;
   // Every role is set, from the style's defaults for this kind of widget,
@@ -416,42 +299,38 @@ void FormWindow::ApplyColours(Control& c) {
   widget->update();
 }
 
-Text FormWindow::ControlText(const Text& name) const {
-  const Control* c = Find(name);
-  if (!c) return {};
-  if (c->desc.kind != Kind::EditBox || c->widgetStale || !c->widget) return c->text;
+std::optional<Text> FormWindow::EditedText(const Control& c) const {
+  if (c.widgetStale || !c.widget) return std::nullopt;
   QString now;
-  if (auto* line = qobject_cast<QLineEdit*>(c->widget)) {
+  if (auto* line = qobject_cast<QLineEdit*>(c.widget)) {
     now = line->text();
-  } else if (auto* plain = qobject_cast<QPlainTextEdit*>(c->widget)) {
+  } else if (auto* plain = qobject_cast<QPlainTextEdit*>(c.widget)) {
     now = plain->toPlainText();
   }
-  return now == c->pushed ? c->text : FromQString(now);
+  if (now == c.pushed) return std::nullopt;
+  return FromQString(now);
 }
 
-void FormWindow::SetControlText(const Text& name, const Text& text) {
-  Control* c = Find(name);
-  if (!c) return;
-  c->text = text;
-  switch (c->desc.kind) {
+void FormWindow::ShowText(Control& c) {
+  switch (c.desc.kind) {
     case Kind::EditBox:
-      if (c->widget && c->widget->isVisibleTo(this)) {
-        PushEditText(*c);
+      if (c.widget && c.widget->isVisibleTo(this)) {
+        PushEditText(c);
       } else {
-        c->widgetStale = true;
+        c.widgetStale = true;
       }
       break;
     case Kind::Label:
-      static_cast<QLabel*>(c->widget)->setText(ToQString(text));
+      static_cast<QLabel*>(c.widget)->setText(ToQString(c.text));
       break;
     case Kind::GroupBox:
-      static_cast<QGroupBox*>(c->widget)->setTitle(ToQString(text));
+      static_cast<QGroupBox*>(c.widget)->setTitle(ToQString(c.text));
       break;
     case Kind::Button:
-      static_cast<QPushButton*>(c->widget)->setText(ToQString(text));
+      static_cast<QPushButton*>(c.widget)->setText(ToQString(c.text));
       break;
     default:
-      break;  // kept: a common dialog's text is its starting folder
+      break;
   }
 }
 
@@ -476,9 +355,8 @@ bool FormWindow::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void FormWindow::SetPicture(const Text& name, const Bytes& image) {
-  Control* c = Find(name);
-  auto* box = c ? dynamic_cast<PictureBox*>(c->widget) : nullptr;
+void FormWindow::ShowPicture(Control& c, const Bytes& image) {
+  auto* box = dynamic_cast<PictureBox*>(c.widget);
   if (!box) return;
   const auto size = std::min<std::size_t>(image.size(), static_cast<std::size_t>(INT_MAX));
   box->SetEncoded(QByteArray(reinterpret_cast<const char*>(image.data()),
@@ -487,12 +365,7 @@ void FormWindow::SetPicture(const Text& name, const Bytes& image) {
 
 void FormWindow::closeEvent(QCloseEvent* event) {
   event->accept();
-  if (destroyed_ || ProgramEnding()) return;
-  if (this == startupWindow) {
-    rt::EndProgram();  // closing the main window ends the program
-  } else {
-    Dispose();
-  }
+  Close();
 }
 
 bool FormWindow::event(QEvent* event) {
@@ -519,33 +392,14 @@ void FormWindow::FitFrame() {
   resize(std::max(1, form_.width - frame.width()), std::max(1, form_.height - frame.height()));
 }
 
-bool FormWindow::ShowOpenDialog(const Text& name) {
-  Control* c = Find(name);
-  if (!c || c->desc.kind != Kind::CommonDialog) return false;
-  std::optional<Text> chosen = RunOpenDialog(isVisible() ? this : nullptr, c->text);
-  if (!chosen) return false;
-  c->dialogFile = std::move(*chosen);
-  return true;
-}
-
 FormWindow* Build(const FormSpec& form, const Binder& bind, QWidget* owner) {
   if (ProgramEnding()) return nullptr;
   auto* window = new FormWindow(form, owner);
-  if (bind) bind(*window);
-  window->RunCreated();
-  if (window->Destroyed() || ProgramEnding()) return nullptr;
-  return window;
+  return window->Create(bind, false) ? window : nullptr;
 }
 
 }  // namespace
 
-
-void CloseAllWindows() {
-  const std::vector<FormWindow*> windows = OpenWindows();
-  for (FormWindow* window : windows) window->Dispose();
-}
-
-Text StartupTitle() { return startupWindow ? startupWindow->Title() : Text(); }
 
 QString PicturePath(const Text& name) {
   // The prefix under which zoq_embed_pictures puts them.
@@ -559,11 +413,7 @@ Window* CreateStartupWindow(const FormSpec& form, const Binder& bind) {
   // The start-up window's icon is the program's: message boxes show it too.
   if (!form.icon.empty()) QApplication::setWindowIcon(QIcon(PicturePath(form.icon)));
   auto* window = new FormWindow(form, nullptr);
-  startupWindow = window;
-  if (bind) bind(*window);
-  window->RunCreated();
-  // A created event that ended the program leaves the window unshown.
-  if (window->Destroyed() || ProgramEnding()) return nullptr;
+  if (!window->Create(bind, true)) return nullptr;
   window->show();
   return window;
 }
@@ -586,12 +436,7 @@ Window* LoadWindow(const FormSpec& form, const Binder& bind, Window* owner, bool
   return guard && !guard->Destroyed() ? guard.data() : nullptr;
 }
 
-Window* WindowNamed(const Text& formName) {
-  for (FormWindow* window : OpenWindows()) {
-    if (!window->Destroyed() && window->Form().name == formName) return window;
-  }
-  return nullptr;
-}
+void HandlersDone() {}  // a destroyed window is freed by Qt's deferred deletion
 
 namespace testing {
 

@@ -7,59 +7,31 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <exception>
 #include <map>
+
+#include "window_base.h"
 
 namespace zoq::ui {
 namespace {
 
-using win::IsSet;
 using win::Scale;
 using win::Wide;
 
 constexpr wchar_t kFormClass[] = L"ZoqForm";
 constexpr UINT kFirstId = 100;
 
-// One control of a window: its layout entry, its child window (none for
-// timers and common dialogs) and the properties kept outside the window.
-struct Control {
-  ControlSpec desc;
+// What a control has of Win32: its child window (none for timers and common
+// dialogs), what its edit box was last given and its picture.
+struct WinControl {
   HWND hwnd = nullptr;
   UINT id = 0;  // child-window id, and the timer's id
-  Colour textColour = kDefaultColour;
-  Colour backColour = kDefaultColour;
-  // Edit boxes keep their content here: a hidden one never hands it to its
-  // window (no text layout for a page of megabytes), and a visible one
-  // gives back the very bytes it was given while the user has not edited.
-  Text text;
   std::wstring pushed;
-  Text dialogFile;
-  Handler click;
-  Handler tick;
   // Picture box and graphic button: the encoded bytes until the window first
   // shows, then the decoded picture (and the picture box's bitmap of it).
   Bytes pending;
   win::Picture picture;
   HBITMAP bitmap = nullptr;
-  COLORREF pickerColour = RGB(0, 0, 0);
 };
-
-int handlerDepth = 0;
-
-void RunHandler(const Handler& handler) {
-  if (!handler) return;
-  Handler copy = handler;  // the handler may rebind or destroy its window
-  ++handlerDepth;
-  try {
-    copy();
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "zoq: an event handler failed: %s\n", e.what());
-  } catch (...) {
-    std::fprintf(stderr, "zoq: an event handler failed\n");
-  }
-  if (--handlerDepth == 0) win::FreeDestroyedWindows();
-}
 
 std::map<COLORREF, HBRUSH>& Brushes() {
   static std::map<COLORREF, HBRUSH> brushes;
@@ -73,19 +45,9 @@ HBRUSH BrushOf(COLORREF colour) {
 }
 
 class FormWindow;
-std::vector<FormWindow*>& OpenWindows() {
-  static std::vector<FormWindow*> windows;
-  return windows;
-}
 std::vector<FormWindow*>& DestroyedWindows() {
   static std::vector<FormWindow*> windows;
   return windows;
-}
-FormWindow* startupWindow = nullptr;
-
-void Forget(FormWindow* window) {
-  std::erase(OpenWindows(), window);
-  if (startupWindow == window) startupWindow = nullptr;
 }
 
 LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -107,16 +69,14 @@ void RegisterFormClass() {
   (void)registered;
 }
 
-class FormWindow final : public Window {
+class FormWindow final : public FormBase<WinControl> {
  public:
-  FormWindow(const FormSpec& form, HWND owner) : form_(form) {
-    OpenWindows().push_back(this);
-    title_ = form.title;
+  FormWindow(const FormSpec& form, HWND owner) : FormBase(form) {
     RegisterFormClass();
     // A fixed frame: the layout places every control once.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
                         WS_CLIPCHILDREN;
-    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Wide(title_).c_str(), style,
+    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Wide(form.title).c_str(), style,
                             form.left, form.top, std::max(1, form.width),
                             std::max(1, form.height), owner, nullptr, win::Instance(), this);
     // Without a window the controls still keep their texts and colours.
@@ -132,7 +92,6 @@ class FormWindow final : public Window {
   }
 
   ~FormWindow() override {
-    Forget(this);
     if (hwnd_) DestroyWindow(hwnd_);
     for (Control& c : controls_) {
       if (c.bitmap) DeleteObject(c.bitmap);
@@ -142,15 +101,12 @@ class FormWindow final : public Window {
   }
 
   HWND Handle() const { return hwnd_; }
-  const FormSpec& Form() const { return form_; }
-  bool Destroyed() const { return destroyed_; }
-  void RunCreated() { RunHandler(created_); }
 
   // Shows the window, first decoding what it shows and naming its controls
   // for screen readers: work left until now so that building a window
   // that may never show costs little.
   void Reveal(bool activate) {
-    if (destroyed_ || !hwnd_) return;
+    if (Destroyed() || !hwnd_) return;
     if (!revealed_) {
       revealed_ = true;
       for (Control& c : controls_) Prepare(c);
@@ -160,13 +116,11 @@ class FormWindow final : public Window {
   }
 
   // Hides the window and frees it once no event handler runs any more.
-  void Dispose() {
-    if (destroyed_) return;
-    destroyed_ = true;
-    Forget(this);
+  void Dispose() override {
+    if (!MarkDestroyed()) return;
     if (hwnd_) {
-      for (const Control& c : controls_) {
-        if (c.desc.kind == Kind::Timer) KillTimer(hwnd_, c.id);
+      for (Control& c : controls_) {
+        if (c.desc.kind == Kind::Timer) StopTimer(c);
       }
       HWND gone = hwnd_;
       hwnd_ = nullptr;
@@ -177,85 +131,6 @@ class FormWindow final : public Window {
     DestroyedWindows().push_back(this);
   }
 
-  // --- Window ---
-  void OnCreated(Handler handler) override { created_ = std::move(handler); }
-  void OnClick(const Text& name, Handler handler) override {
-    if (Control* c = Find(name)) c->click = std::move(handler);
-  }
-  void OnTick(const Text& name, Handler handler) override {
-    if (Control* c = Find(name)) c->tick = std::move(handler);
-  }
-
-  Text Title() const override { return title_; }
-  void SetTitle(const Text& title) override {
-    title_ = title;
-    if (hwnd_) SetWindowTextW(hwnd_, Wide(title).c_str());
-  }
-
-  Text ControlText(const Text& name) const override;
-  void SetControlText(const Text& name, const Text& text) override;
-  Colour TextColour(const Text& name) const override {
-    const Control* c = Find(name);
-    return c ? c->textColour : kDefaultColour;
-  }
-  void SetTextColour(const Text& name, Colour colour) override {
-    if (Control* c = Find(name)) {
-      c->textColour = colour;
-      Repaint(*c);
-    }
-  }
-  Colour BackColour(const Text& name) const override {
-    const Control* c = Find(name);
-    return c ? c->backColour : kDefaultColour;
-  }
-  void SetBackColour(const Text& name, Colour colour) override {
-    if (Control* c = Find(name)) {
-      c->backColour = colour;
-      Repaint(*c);
-    }
-  }
-  void SetPicture(const Text& name, const Bytes& image) override {
-    Control* c = Find(name);
-    if (!c || c->desc.kind != Kind::PictureBox) return;
-    c->picture = {};
-    c->pending = image;
-    if (revealed_) Prepare(*c);
-  }
-  void SetTimerInterval(const Text& name, int milliseconds) override {
-    Control* c = Find(name);
-    if (!c || c->desc.kind != Kind::Timer || !hwnd_) return;
-    if (milliseconds <= 0) {
-      KillTimer(hwnd_, c->id);
-    } else {
-      SetTimer(hwnd_, c->id, static_cast<UINT>(milliseconds), nullptr);
-    }
-  }
-  Colour PickerColour(const Text& name) const override {
-    const Control* c = Find(name);
-    if (!c || c->desc.kind != Kind::ColourPicker) return kDefaultColour;
-    return static_cast<Colour>(c->pickerColour) & 0x00FFFFFFu;
-  }
-  void SetPickerColour(const Text& name, Colour colour) override {
-    Control* c = Find(name);
-    if (!c || c->desc.kind != Kind::ColourPicker || !IsSet(colour)) return;
-    c->pickerColour = static_cast<COLORREF>(colour);
-    if (c->hwnd) InvalidateRect(c->hwnd, nullptr, FALSE);
-  }
-  bool ShowOpenDialog(const Text& name) override {
-    Control* c = Find(name);
-    if (!c || c->desc.kind != Kind::CommonDialog) return false;
-    const HWND owner = hwnd_ && IsWindowVisible(hwnd_) ? hwnd_ : nullptr;
-    std::optional<Text> chosen = win::RunOpenDialog(owner, c->text);
-    if (!chosen) return false;
-    // The window may have gone while the dialog was up.
-    c->dialogFile = std::move(*chosen);
-    return true;
-  }
-  Text DialogFileName(const Text& name) const override {
-    const Control* c = Find(name);
-    return c ? c->dialogFile : Text();
-  }
-  void Destroy() override { Dispose(); }
   void BringToFront() override {
     if (!hwnd_) return;
     if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
@@ -265,15 +140,33 @@ class FormWindow final : public Window {
 
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+ protected:
+  // --- FormBase ---
+  void ShowTitle(const Text& title) override {
+    if (hwnd_) SetWindowTextW(hwnd_, Wide(title).c_str());
+  }
+  std::optional<Text> EditedText(const Control& c) const override;
+  void ShowText(Control& c) override;
+  void ShowColours(Control& c) override { Repaint(c); }
+  void ShowPicture(Control& c, const Bytes& image) override {
+    c.picture = {};
+    c.pending = image;
+    if (revealed_) Prepare(c);
+  }
+  void StartTimer(Control& c, int milliseconds) override {
+    if (hwnd_) SetTimer(hwnd_, c.id, static_cast<UINT>(milliseconds), nullptr);
+  }
+  void StopTimer(Control& c) override {
+    if (hwnd_) KillTimer(hwnd_, c.id);
+  }
+  void ShowPickerColour(Control& c) override {
+    if (c.hwnd) InvalidateRect(c.hwnd, nullptr, FALSE);
+  }
+  std::optional<Text> RunOpenDialog(const Text& preset) override {
+    return win::RunOpenDialog(hwnd_ && IsWindowVisible(hwnd_) ? hwnd_ : nullptr, preset);
+  }
+
  private:
-  Control* Find(const Text& name) {
-    const auto it = byName_.find(name);
-    return it == byName_.end() ? nullptr : &controls_[it->second];
-  }
-  const Control* Find(const Text& name) const {
-    const auto it = byName_.find(name);
-    return it == byName_.end() ? nullptr : &controls_[it->second];
-  }
   Control* FindWindow(HWND hwnd) {
     if (!hwnd) return nullptr;
     for (Control& c : controls_) {
@@ -302,14 +195,8 @@ class FormWindow final : public Window {
   void DrawItem(const DRAWITEMSTRUCT& item);
   void DpiChanged(UINT dpi, const RECT& suggested);
 
-  FormSpec form_;
-  Text title_;
   HWND hwnd_ = nullptr;
   UINT dpi_ = 96;
-  std::vector<Control> controls_;
-  std::map<Text, std::size_t> byName_;
-  Handler created_;
-  bool destroyed_ = false;
   bool revealed_ = false;
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
@@ -330,16 +217,8 @@ void FormWindow::SetIcons() {
 }
 
 void FormWindow::BuildControls() {
-  controls_.reserve(form_.controls.size());
-  for (const ControlSpec& desc : form_.controls) {
-    Control& c = controls_.emplace_back();
-    c.desc = desc;
-    c.id = kFirstId + static_cast<UINT>(controls_.size() - 1);
-    c.textColour = desc.textColour;
-    c.backColour = desc.backColour;
-    c.text = desc.text;
-    byName_.emplace(desc.name, controls_.size() - 1);  // the first of a name wins
-  }
+  UINT id = kFirstId;
+  for (Control& c : controls_) c.id = id++;
   for (Control& c : controls_) c.hwnd = CreateChild(c);
   // Containers may come anywhere in the list, so children move in afterwards.
   for (Control& c : controls_) {
@@ -502,37 +381,33 @@ void FormWindow::Repaint(Control& c) {
   }
 }
 
-Text FormWindow::ControlText(const Text& name) const {
-  const Control* c = Find(name);
-  if (!c) return {};
-  if (c->desc.kind != Kind::EditBox || !c->hwnd || !c->desc.visible) return c->text;
-  const int length = GetWindowTextLengthW(c->hwnd);
+std::optional<Text> FormWindow::EditedText(const Control& c) const {
+  if (!c.hwnd || !c.desc.visible) return std::nullopt;
+  const int length = GetWindowTextLengthW(c.hwnd);
   std::wstring now(static_cast<std::size_t>(std::max(0, length)) + 1, L'\0');
-  const int got = GetWindowTextW(c->hwnd, now.data(), static_cast<int>(now.size()));
+  const int got = GetWindowTextW(c.hwnd, now.data(), static_cast<int>(now.size()));
   now.resize(static_cast<std::size_t>(std::max(0, got)));
-  return now == c->pushed ? c->text : win::Narrow(now);
+  if (now == c.pushed) return std::nullopt;
+  return win::Narrow(now);
 }
 
-void FormWindow::SetControlText(const Text& name, const Text& text) {
-  Control* c = Find(name);
-  if (!c) return;
-  c->text = text;
-  switch (c->desc.kind) {
+void FormWindow::ShowText(Control& c) {
+  switch (c.desc.kind) {
     case Kind::EditBox:
       // A hidden box keeps its content to itself.
-      if (c->desc.visible) PushEditText(*c);
+      if (c.desc.visible) PushEditText(c);
       break;
     case Kind::Label:
     case Kind::GroupBox:
     case Kind::Button:
-      if (c->hwnd) {
-        SetWindowTextW(c->hwnd, Wide(text).c_str());
+      if (c.hwnd) {
+        SetWindowTextW(c.hwnd, Wide(c.text).c_str());
         // A label or frame drawn over its container's colour.
-        RedrawWindow(c->hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
+        RedrawWindow(c.hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
       }
       break;
     default:
-      break;  // kept: a common dialog's text is its starting folder
+      break;
   }
 }
 
@@ -611,7 +486,7 @@ void FormWindow::DrawItem(const DRAWITEMSTRUCT& item) {
     RECT swatch{box.left + Scale(4, dpi_), box.top + Scale(4, dpi_),
                 box.right - Scale(4, dpi_) - arrow, box.bottom - Scale(4, dpi_)};
     if (swatch.right > swatch.left && swatch.bottom > swatch.top) {
-      FillRect(dc, &swatch, BrushOf(c->pickerColour));
+      FillRect(dc, &swatch, BrushOf(static_cast<COLORREF>(c->pickerColour)));
       FrameRect(dc, &swatch, BrushOf(GetSysColor(COLOR_BTNSHADOW)));
     }
     const int cx = box.right - Scale(4, dpi_) - arrow / 2;
@@ -670,17 +545,17 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         if (code != BN_CLICKED) return 0;
         const HWND picker = c->hwnd;
         const std::size_t index = static_cast<std::size_t>(c - controls_.data());
-        const std::optional<COLORREF> chosen = win::ChooseFromMenu(picker, c->pickerColour);
+        const std::optional<COLORREF> chosen =
+            win::ChooseFromMenu(picker, static_cast<COLORREF>(c->pickerColour));
         // The menu ran a loop of its own: look the control up again.
-        if (chosen && !destroyed_ && index < controls_.size()) {
-          controls_[index].pickerColour = *chosen;
+        if (chosen && !Destroyed() && index < controls_.size()) {
+          controls_[index].pickerColour = static_cast<Colour>(*chosen);
           InvalidateRect(picker, nullptr, FALSE);
         }
         return 0;
       }
       if (c->desc.kind == Kind::Button || c->desc.kind == Kind::GraphicButton) {
-        const Handler click = c->click;
-        RunHandler(click);  // may free this window: nothing of it is used after
+        RunHandler(c->click);  // may free this window: nothing of it is used after
         return 0;
       }
       break;
@@ -688,18 +563,13 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER: {
       Control* c = FindId(static_cast<UINT>(wParam));
       if (!c || c->desc.kind != Kind::Timer) break;
-      const Handler tick = c->tick;
-      RunHandler(tick);
+      RunHandler(c->tick);
       return 0;
     }
     case WM_CLOSE:
-      if (destroyed_ || win::ProgramEnding()) return 0;
-      if (this == startupWindow) {
-        rt::EndProgram();  // closing the main window ends the program
-      } else {
-        Dispose();
-        win::FreeDestroyedWindows();
-      }
+      Close();
+      // Another window is gone now; the start-up window goes with the program.
+      if (Destroyed() && !ProgramEnding()) win::FreeDestroyedWindows();
       return 0;
     case WM_DPICHANGED:
       DpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
@@ -817,22 +687,14 @@ LRESULT CALLBACK BorderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 }
 
 FormWindow* Build(const FormSpec& form, const Binder& bind, HWND owner) {
-  if (win::ProgramEnding()) return nullptr;
+  if (ProgramEnding()) return nullptr;
   auto* window = new FormWindow(form, owner);
-  if (bind) bind(*window);
-  window->RunCreated();
-  if (window->Destroyed() || win::ProgramEnding()) return nullptr;
-  return window;
+  return window->Create(bind, false) ? window : nullptr;
 }
 
 }  // namespace
 
 namespace win {
-
-void CloseAllWindows() {
-  const std::vector<FormWindow*> windows = OpenWindows();
-  for (FormWindow* window : windows) window->Dispose();
-}
 
 void ReleaseBrushes() {
   for (auto& [colour, brush] : Brushes()) DeleteObject(brush);
@@ -840,13 +702,11 @@ void ReleaseBrushes() {
 }
 
 void FreeDestroyedWindows() {
-  if (handlerDepth > 0) return;
+  if (HandlerRunning()) return;
   std::vector<FormWindow*> windows;
   windows.swap(DestroyedWindows());
   for (FormWindow* window : windows) delete window;
 }
-
-Text StartupTitle() { return startupWindow ? startupWindow->Title() : Text(); }
 
 void Dispatch(MSG& message) {
   // Tab and the arrow keys move between controls, as in a dialog.
@@ -858,14 +718,12 @@ void Dispatch(MSG& message) {
 
 }  // namespace win
 
+void HandlersDone() { win::FreeDestroyedWindows(); }
+
 Window* CreateStartupWindow(const FormSpec& form, const Binder& bind) {
-  if (win::ProgramEnding()) return nullptr;
+  if (ProgramEnding()) return nullptr;
   auto* window = new FormWindow(form, nullptr);
-  startupWindow = window;
-  if (bind) bind(*window);
-  window->RunCreated();
-  // A created event that ended the program leaves the window unshown.
-  if (window->Destroyed() || win::ProgramEnding()) return nullptr;
+  if (!window->Create(bind, true)) return nullptr;
   window->Reveal(true);
   return window;
 }
@@ -879,15 +737,16 @@ Window* LoadWindow(const FormSpec& form, const Binder& bind, Window* owner, bool
 
   // Every other window of the program waits until this one has gone.
   std::vector<HWND> disabled;
-  for (FormWindow* other : OpenWindows()) {
-    if (other != window && other->Handle() && IsWindowEnabled(other->Handle())) {
-      EnableWindow(other->Handle(), FALSE);
-      disabled.push_back(other->Handle());
+  for (WindowBase* open : OpenWindows()) {
+    const HWND other = static_cast<FormWindow*>(open)->Handle();
+    if (open != window && other && IsWindowEnabled(other)) {
+      EnableWindow(other, FALSE);
+      disabled.push_back(other);
     }
   }
   MSG message;
   bool open = true;
-  while (open && !win::ProgramEnding()) {
+  while (open && !ProgramEnding()) {
     const BOOL got = GetMessageW(&message, nullptr, 0, 0);
     if (got <= 0) {
       if (got == 0) PostQuitMessage(static_cast<int>(message.wParam));  // for the outer loop
@@ -899,14 +758,7 @@ Window* LoadWindow(const FormSpec& form, const Binder& bind, Window* owner, bool
   for (HWND hwnd : disabled) {
     if (IsWindow(hwnd)) EnableWindow(hwnd, TRUE);
   }
-  return open && !win::ProgramEnding() ? window : nullptr;
-}
-
-Window* WindowNamed(const Text& formName) {
-  for (FormWindow* window : OpenWindows()) {
-    if (!window->Destroyed() && window->Form().name == formName) return window;
-  }
-  return nullptr;
+  return open && !ProgramEnding() ? window : nullptr;
 }
 
 }  // namespace zoq::ui

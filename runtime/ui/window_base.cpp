@@ -1,0 +1,93 @@
+#include "window_base.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+
+namespace zoq::ui {
+namespace {
+
+bool programEnding = false;
+int handlerDepth = 0;
+std::vector<WindowBase*> openWindows;
+WindowBase* startupWindow = nullptr;
+
+void Forget(WindowBase* window) {
+  std::erase(openWindows, window);
+  if (startupWindow == window) startupWindow = nullptr;
+}
+
+}  // namespace
+
+bool ProgramEnding() { return programEnding; }
+void SetProgramEnding(bool ending) { programEnding = ending; }
+
+void RunHandler(const Handler& handler) {
+  if (!handler) return;
+  Handler copy = handler;  // the handler may rebind or destroy its window
+  ++handlerDepth;
+  try {
+    copy();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "zoq: an event handler failed: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "zoq: an event handler failed\n");
+  }
+  if (--handlerDepth == 0) HandlersDone();
+}
+
+bool HandlerRunning() { return handlerDepth > 0; }
+
+WindowBase::WindowBase(const FormSpec& form) : form_(form), title_(form.title) {
+  openWindows.push_back(this);
+}
+
+WindowBase::~WindowBase() { Forget(this); }
+
+bool WindowBase::IsStartup() const { return this == startupWindow; }
+
+bool WindowBase::Create(const Binder& bind, bool startup) {
+  if (startup) startupWindow = this;
+  if (bind) bind(*this);
+  RunHandler(created_);
+  return !destroyed_ && !ProgramEnding();
+}
+
+void WindowBase::Close() {
+  if (destroyed_ || ProgramEnding()) return;
+  if (IsStartup()) {
+    rt::EndProgram();
+  } else {
+    Dispose();
+  }
+}
+
+void WindowBase::SetTitle(const Text& title) {
+  title_ = title;
+  ShowTitle(title);
+}
+
+bool WindowBase::MarkDestroyed() {
+  if (destroyed_) return false;
+  destroyed_ = true;
+  Forget(this);
+  return true;
+}
+
+const std::vector<WindowBase*>& OpenWindows() { return openWindows; }
+
+void CloseAllWindows() {
+  const std::vector<WindowBase*> windows = openWindows;
+  for (WindowBase* window : windows) window->Dispose();
+}
+
+Text StartupTitle() { return startupWindow ? startupWindow->Title() : Text(); }
+
+Window* WindowNamed(const Text& formName) {
+  for (WindowBase* window : openWindows) {
+    if (!window->Destroyed() && window->Form().name == formName) return window;
+  }
+  return nullptr;
+}
+
+}  // namespace zoq::ui

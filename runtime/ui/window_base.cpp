@@ -49,8 +49,14 @@ bool WindowBase::IsStartup() const { return this == startupWindow; }
 bool WindowBase::Create(const Binder& bind, bool startup) {
   if (startup) startupWindow = this;
   if (bind) bind(*this);
+  // Counted as a handler until the flags are read: a backend frees the
+  // windows destroyed meanwhile once the outermost handler returns, and the
+  // created event may destroy this very window.
+  ++handlerDepth;
   RunHandler(created_);
-  return !destroyed_ && !ProgramEnding();
+  const bool alive = !destroyed_ && !ProgramEnding();
+  if (--handlerDepth == 0) HandlersDone();
+  return alive;
 }
 
 void WindowBase::Close() {

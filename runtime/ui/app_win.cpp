@@ -1,11 +1,13 @@
-// The application on the Win32 API: COM for the imaging and accessibility
-// components, the common controls, the hooks of the runtime's core half,
+// The application on the Win32 API: the common controls, COM for the imaging
+// and accessibility components (both on first use), the hooks of the runtime's core half,
 // the message loop and the end of the program.
 
 #include "win.h"
 
 #include <commctrl.h>
 #include <objbase.h>
+
+#include <map>
 
 namespace zoq::ui {
 namespace {
@@ -27,16 +29,16 @@ void DispatchPending() {
   }
 }
 
+// COM: not tried, started, or failed to start.
+enum class Com { Untried, Ready, Failed };
+Com comState = Com::Untried;
+
 }  // namespace
 
-struct Application::State {
-  bool comReady = false;
-};
+struct Application::State {};
 
 Application::Application() : state_(std::make_unique<State>()) {
   SetProgramEnding(false);
-  state_->comReady = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED |
-                                                           COINIT_DISABLE_OLE1DDE));
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = sizeof(controls);
   controls.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
@@ -54,7 +56,10 @@ Application::~Application() {
   win::FreeDestroyedWindows();
   win::ReleaseFonts();
   win::ReleaseBrushes();
-  if (state_->comReady) CoUninitialize();
+  if (comState == Com::Ready) {
+    if (const auto end = win::Late<void(WINAPI*)()>(L"ole32.dll", "CoUninitialize")) end();
+  }
+  comState = Com::Untried;
 }
 
 int RunMessageLoop() {
@@ -71,6 +76,40 @@ int RunMessageLoop() {
 namespace win {
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
+
+FARPROC LateProc(const wchar_t* dll, const char* name) {
+  static std::map<std::wstring, HMODULE> loaded;
+  auto [it, first] = loaded.try_emplace(dll, nullptr);
+  if (first) {
+    // From the system folder only, never from beside the program.
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+      it->second = LoadLibraryW((std::wstring(folder, length) + L"\\" + dll).c_str());
+    }
+  }
+  return it->second ? GetProcAddress(it->second, name) : nullptr;
+}
+
+bool ComReady() {
+  if (comState == Com::Untried) {
+    using Start = HRESULT(WINAPI*)(void*, DWORD);
+    const auto start = Late<Start>(L"ole32.dll", "CoInitializeEx");
+    comState = start && SUCCEEDED(start(nullptr, COINIT_APARTMENTTHREADED |
+                                                     COINIT_DISABLE_OLE1DDE))
+                   ? Com::Ready
+                   : Com::Failed;
+  }
+  return comState == Com::Ready;
+}
+
+HRESULT CreateInstance(const CLSID& type, const IID& face, void** made) {
+  *made = nullptr;
+  using Create = HRESULT(WINAPI*)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
+  const auto create = Late<Create>(L"ole32.dll", "CoCreateInstance");
+  if (!ComReady() || !create) return E_FAIL;
+  return create(type, nullptr, CLSCTX_INPROC_SERVER, face, made);
+}
 
 }  // namespace win
 }  // namespace zoq::ui

@@ -44,7 +44,9 @@ std::optional<COLORREF> ChooseOther(HWND owner, COLORREF current) {
   choose.rgbResult = current;
   choose.lpCustColors = custom;
   choose.Flags = CC_RGBINIT | CC_FULLOPEN | CC_ANYCOLOR;
-  if (!ChooseColorW(&choose)) return std::nullopt;
+  static const auto chooseColour =
+      Late<BOOL(WINAPI*)(CHOOSECOLORW*)>(L"comdlg32.dll", "ChooseColorW");
+  if (!chooseColour || !chooseColour(&choose)) return std::nullopt;
   return choose.rgbResult & 0x00FFFFFF;
 }
 
@@ -102,8 +104,8 @@ const CLSID kAccPropServices = {
 IAccPropServices* Annotations() {
   static IAccPropServices* services = [] {
     IAccPropServices* made = nullptr;
-    if (FAILED(CoCreateInstance(kAccPropServices, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IAccPropServices, reinterpret_cast<void**>(&made)))) {
+    if (FAILED(CreateInstance(kAccPropServices, IID_IAccPropServices,
+                              reinterpret_cast<void**>(&made)))) {
       return static_cast<IAccPropServices*>(nullptr);
     }
     return made;

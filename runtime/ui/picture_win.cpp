@@ -42,8 +42,8 @@ IWICImagingFactory* Factory() {
   // Made once, on first use: a window with no picture on screen costs none.
   static IWICImagingFactory* factory = [] {
     IWICImagingFactory* made = nullptr;
-    if (FAILED(CoCreateInstance(kImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IWICImagingFactory, reinterpret_cast<void**>(&made)))) {
+    if (FAILED(CreateInstance(kImagingFactory, IID_IWICImagingFactory,
+                              reinterpret_cast<void**>(&made)))) {
       return static_cast<IWICImagingFactory*>(nullptr);
     }
     return made;

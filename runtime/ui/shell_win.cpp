@@ -30,7 +30,11 @@ std::map<Text, std::wstring>& ChosenPaths() {
 
 std::wstring Folder(int which) {
   wchar_t path[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathW(nullptr, which, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+  static const auto folderPath = win::Late<HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR)>(
+      L"shell32.dll", "SHGetFolderPathW");
+  if (!folderPath || FAILED(folderPath(nullptr, which, nullptr, SHGFP_TYPE_CURRENT, path))) {
+    return {};
+  }
   return path;
 }
 
@@ -76,8 +80,11 @@ bool OpenInBrowser(const Text& url) {
                    _wcsnicmp(address.c_str(), L"https://", 8) == 0;
   if (!web) return false;
   // Returns once the browser has been handed the address; never waits for it.
+  using Execute = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+  const auto execute = win::Late<Execute>(L"shell32.dll", "ShellExecuteW");
+  if (!execute) return false;
   const auto result = reinterpret_cast<INT_PTR>(
-      ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+      execute(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
   return result > 32;
 }
 
@@ -147,7 +154,9 @@ std::optional<Text> RunOpenDialog(HWND owner, const Text& preset) {
   dialog.lpstrInitialDir = start.empty() ? nullptr : start.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
                  OFN_NOCHANGEDIR;
-  if (!GetOpenFileNameW(&dialog)) return std::nullopt;
+  static const auto openDialog =
+      Late<BOOL(WINAPI*)(OPENFILENAMEW*)>(L"comdlg32.dll", "GetOpenFileNameW");
+  if (!openDialog || !openDialog(&dialog)) return std::nullopt;
   file.resize(wcsnlen(file.c_str(), file.size()));
   if (file.empty()) return std::nullopt;
   Text text = Narrow(file);

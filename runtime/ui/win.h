@@ -79,6 +79,19 @@ void FreeDestroyedWindows();
 // Dispatches one message, with keyboard navigation between controls.
 void Dispatch(MSG& message);
 
+// A function of a system DLL the start-up box does not need, the DLL loaded
+// on first use: each one loaded with the program delays the box. Null when
+// the DLL or the function is missing.
+FARPROC LateProc(const wchar_t* dll, const char* name);
+template <typename F>
+F Late(const wchar_t* dll, const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(LateProc(dll, name)));
+}
+// COM for this thread, started on first use; false when it cannot start.
+bool ComReady();
+// CoCreateInstance of an in-process server, through ComReady.
+HRESULT CreateInstance(const CLSID& type, const IID& face, void** made);
+
 // Gives a control a name for screen readers when its own text is not one.
 void SetAccessibleName(HWND control, const std::wstring& name);
 

@@ -87,8 +87,9 @@ class FormWindow final : public FormBase<WinControl> {
                    Scale(std::max(1, form.height), dpi_),
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
-    if (hwnd_) SetIcons();
-    BuildControls();
+    UINT id = kFirstId;
+    for (Control& c : controls_) c.id = id++;
+    BuildControls(false);
   }
 
   ~FormWindow() override {
@@ -102,14 +103,23 @@ class FormWindow final : public FormBase<WinControl> {
 
   HWND Handle() const { return hwnd_; }
 
-  // Shows the window, first decoding what it shows and naming its controls
-  // for screen readers: work left until now so that building a window
-  // that may never show costs little.
+  // Shows the window, first making its hidden controls, giving every
+  // control its font, decoding what it shows and naming its controls for
+  // screen readers: work left until now so that building a window that may
+  // never show (the start-up window while its check runs) costs little.
   void Reveal(bool activate) {
     if (Destroyed() || !hwnd_) return;
     if (!revealed_) {
       revealed_ = true;
-      for (Control& c : controls_) Prepare(c);
+      SetIcons();
+      BuildControls(true);
+      for (Control& c : controls_) {
+        if (c.hwnd) {
+          SendMessageW(c.hwnd, WM_SETFONT,
+                       reinterpret_cast<WPARAM>(win::FontFor(c.desc.font, dpi_)), FALSE);
+        }
+        Prepare(c);
+      }
     }
     ShowWindow(hwnd_, activate ? SW_SHOW : SW_SHOWNA);
     UpdateWindow(hwnd_);
@@ -180,7 +190,7 @@ class FormWindow final : public FormBase<WinControl> {
   }
 
   void SetIcons();
-  void BuildControls();
+  void BuildControls(bool hidden);
   HWND CreateChild(Control& c);
   void Place(Control& c);
   void Prepare(Control& c);
@@ -216,25 +226,33 @@ void FormWindow::SetIcons() {
   smallIcon_ = small;
 }
 
-void FormWindow::BuildControls() {
-  UINT id = kFirstId;
-  for (Control& c : controls_) c.id = id++;
-  for (Control& c : controls_) c.hwnd = CreateChild(c);
+// The visible controls, or (`hidden`, when the window first shows) the
+// hidden ones: no handler can show a hidden control, and the start-up
+// window's hidden boxes would only delay its message box.
+void FormWindow::BuildControls(bool hidden) {
+  std::vector<bool> made(controls_.size(), false);
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    Control& c = controls_[i];
+    if (c.desc.visible == hidden || c.hwnd) continue;
+    c.hwnd = CreateChild(c);
+    made[i] = c.hwnd != nullptr;
+  }
   // Containers may come anywhere in the list, so children move in afterwards.
   for (Control& c : controls_) {
     if (!c.hwnd || c.desc.container.empty()) continue;
     const Control* container = Find(c.desc.container);
     if (container && container->hwnd && container->hwnd != c.hwnd &&
-        container->desc.kind == Kind::GroupBox) {
+        container->desc.kind == Kind::GroupBox && GetParent(c.hwnd) != container->hwnd) {
       SetParent(c.hwnd, container->hwnd);
     }
   }
   // List order is stacking order among siblings: each goes on top in turn.
-  for (Control& c : controls_) {
+  for (std::size_t i = 0; i < controls_.size(); ++i) {
+    Control& c = controls_[i];
     if (!c.hwnd) continue;
-    Place(c);
+    if (made[i]) Place(c);
     SetWindowPos(c.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    if (c.desc.visible) ShowWindow(c.hwnd, SW_SHOWNA);
+    if (made[i] && c.desc.visible) ShowWindow(c.hwnd, SW_SHOWNA);
   }
 }
 
@@ -252,7 +270,7 @@ HWND FormWindow::CreateChild(Control& c) {
       kind = L"BUTTON";
       style |= BS_GROUPBOX | WS_CLIPCHILDREN;
       exStyle |= WS_EX_CONTROLPARENT;
-      text = Wide(desc.text);
+      text = Wide(c.text);
       break;
     case Kind::PictureBox:
       kind = L"STATIC";
@@ -269,12 +287,12 @@ HWND FormWindow::CreateChild(Control& c) {
       kind = L"STATIC";
       style |= SS_NOPREFIX | SS_LEFT;
       if (desc.border) style |= WS_BORDER;
-      text = Wide(desc.text);
+      text = Wide(c.text);
       break;
     case Kind::Button:
       kind = L"BUTTON";
       style |= BS_PUSHBUTTON | WS_TABSTOP;
-      text = Wide(desc.text);
+      text = Wide(c.text);
       break;
     case Kind::GraphicButton:
       // Drawn by the window (a picture, no text); its window text is what
@@ -297,8 +315,7 @@ HWND FormWindow::CreateChild(Control& c) {
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(c.id)),
                                win::Instance(), nullptr);
   if (!child) return nullptr;
-  c.hwnd = child;
-  SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(win::FontFor(desc.font, dpi_)), FALSE);
+  c.hwnd = child;  // its font comes when the window first shows (Reveal)
   if (desc.kind == Kind::GroupBox) SetWindowSubclass(child, FrameProc, 1, 0);
   if (desc.kind == Kind::Label && desc.border) SetWindowSubclass(child, BorderProc, 2, 0);
   if (desc.kind == Kind::EditBox) {

@@ -1,6 +1,6 @@
-// The application on the Win32 API: the common controls, COM for the imaging
-// and accessibility components (both on first use), the hooks of the runtime's core half,
-// the message loop and the end of the program.
+// The application on the Win32 API: the common controls, COM for the
+// imaging and accessibility components (started on first use), the hooks of
+// the runtime's core half, the message loop and the end of the program.
 
 #include "win.h"
 

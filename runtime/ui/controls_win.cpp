@@ -117,7 +117,7 @@ IAccPropServices* Annotations() {
 
 void SetAccessibleName(HWND control, const std::wstring& name) {
   if (!control || name.empty()) return;
-  if (IAccPropServices* services = Annotations()) {
+  if (IAccPropServices* services = ComReady() ? Annotations() : nullptr) {
     services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
                              PROPID_ACC_NAME, name.c_str());
   }

@@ -56,7 +56,8 @@ IWICImagingFactory* Factory() {
 Picture DecodePicture(const std::uint8_t* data, std::size_t size) {
   Picture picture;
   if (!data || size == 0 || size > kLargest || size > UINT_MAX) return picture;
-  IWICImagingFactory* factory = Factory();
+  // COM again for an application made after an earlier one ended.
+  IWICImagingFactory* factory = ComReady() ? Factory() : nullptr;
   if (!factory) return picture;
 
   Com<IWICStream> stream;

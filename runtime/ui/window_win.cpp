@@ -191,6 +191,7 @@ class FormWindow final : public FormBase<WinControl> {
 
   void SetIcons();
   void BuildControls(bool hidden);
+  HWND Frame(const Control& c) const;  // its container's window, else the window's
   HWND CreateChild(Control& c);
   void Place(Control& c);
   void Prepare(Control& c);
@@ -230,30 +231,32 @@ void FormWindow::SetIcons() {
 // hidden ones: no handler can show a hidden control, and the start-up
 // window's hidden boxes would only delay its message box.
 void FormWindow::BuildControls(bool hidden) {
-  std::vector<bool> made(controls_.size(), false);
-  for (std::size_t i = 0; i < controls_.size(); ++i) {
-    Control& c = controls_[i];
-    if (c.desc.visible == hidden || c.hwnd) continue;
-    c.hwnd = CreateChild(c);
-    made[i] = c.hwnd != nullptr;
-  }
-  // Containers may come anywhere in the list, so children move in afterwards.
   for (Control& c : controls_) {
-    if (!c.hwnd || c.desc.container.empty()) continue;
-    const Control* container = Find(c.desc.container);
-    if (container && container->hwnd && container->hwnd != c.hwnd &&
-        container->desc.kind == Kind::GroupBox && GetParent(c.hwnd) != container->hwnd) {
-      SetParent(c.hwnd, container->hwnd);
+    if (c.desc.visible != hidden && !c.hwnd) c.hwnd = CreateChild(c);
+  }
+  // A control whose frame comes later in the list moves in once that exists.
+  for (Control& c : controls_) {
+    const HWND frame = Frame(c);
+    if (c.hwnd && frame != hwnd_ && GetParent(c.hwnd) != frame) {
+      SetParent(c.hwnd, frame);
+      Place(c);
     }
   }
   // List order is stacking order among siblings: each goes on top in turn.
-  for (std::size_t i = 0; i < controls_.size(); ++i) {
-    Control& c = controls_[i];
-    if (!c.hwnd) continue;
-    if (made[i]) Place(c);
-    SetWindowPos(c.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    if (made[i] && c.desc.visible) ShowWindow(c.hwnd, SW_SHOWNA);
+  for (Control& c : controls_) {
+    if (c.hwnd) {
+      SetWindowPos(c.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
   }
+}
+
+HWND FormWindow::Frame(const Control& c) const {
+  const Control* container = c.desc.container.empty() ? nullptr : Find(c.desc.container);
+  if (container && container != &c && container->hwnd &&
+      container->desc.kind == Kind::GroupBox) {
+    return container->hwnd;
+  }
+  return hwnd_;
 }
 
 HWND FormWindow::CreateChild(Control& c) {
@@ -311,7 +314,11 @@ HWND FormWindow::CreateChild(Control& c) {
       return nullptr;
   }
   if (!hwnd_) return nullptr;
-  HWND child = CreateWindowExW(exStyle, kind, text.c_str(), style, 0, 0, 0, 0, hwnd_,
+  // Made in place, in its frame when that already exists, and shown.
+  if (desc.visible) style |= WS_VISIBLE;
+  HWND child = CreateWindowExW(exStyle, kind, text.c_str(), style, Scale(desc.left, dpi_),
+                               Scale(desc.top, dpi_), Scale(std::max(0, desc.width), dpi_),
+                               Scale(std::max(0, desc.height), dpi_), Frame(c),
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(c.id)),
                                win::Instance(), nullptr);
   if (!child) return nullptr;

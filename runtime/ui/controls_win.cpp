@@ -102,15 +102,7 @@ const CLSID kAccPropServices = {
     0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
 
 IAccPropServices* Annotations() {
-  static IAccPropServices* services = [] {
-    IAccPropServices* made = nullptr;
-    if (FAILED(CreateInstance(kAccPropServices, IID_IAccPropServices,
-                              reinterpret_cast<void**>(&made)))) {
-      return static_cast<IAccPropServices*>(nullptr);
-    }
-    return made;
-  }();
-  return services;
+  return SharedInstance<IAccPropServices>(kAccPropServices, IID_IAccPropServices);
 }
 
 }  // namespace

@@ -39,16 +39,7 @@ struct Com {
 };
 
 IWICImagingFactory* Factory() {
-  // Made once, on first use: a window with no picture on screen costs none.
-  static IWICImagingFactory* factory = [] {
-    IWICImagingFactory* made = nullptr;
-    if (FAILED(CreateInstance(kImagingFactory, IID_IWICImagingFactory,
-                              reinterpret_cast<void**>(&made)))) {
-      return static_cast<IWICImagingFactory*>(nullptr);
-    }
-    return made;
-  }();
-  return factory;
+  return SharedInstance<IWICImagingFactory>(kImagingFactory, IID_IWICImagingFactory);
 }
 
 }  // namespace

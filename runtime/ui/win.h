@@ -91,6 +91,18 @@ F Late(const wchar_t* dll, const char* name) {
 bool ComReady();
 // CoCreateInstance of an in-process server, through ComReady.
 HRESULT CreateInstance(const CLSID& type, const IID& face, void** made);
+// One object of an in-process server for the whole program, made on first
+// use; nullptr when it cannot be made. A window with no use for it costs
+// nothing. Callers check ComReady first: an application made after another
+// ended starts COM again.
+template <typename T>
+T* SharedInstance(const CLSID& type, const IID& face) {
+  static T* const instance = [&] {
+    void* made = nullptr;
+    return SUCCEEDED(CreateInstance(type, face, &made)) ? static_cast<T*>(made) : nullptr;
+  }();
+  return instance;
+}
 
 // Gives a control a name for screen readers when its own text is not one.
 void SetAccessibleName(HWND control, const std::wstring& name);

@@ -52,8 +52,18 @@ if [[ ! -e $state/ready-fonts ]]; then
           '"新宋体"="AR PL UMing CN"' '"NSimSun"="AR PL UMing CN"' '"宋体"="AR PL UMing CN"' |
           iconv -f UTF-8 -t UTF-16LE
       } >"$fonts"
-      if ! env -u WAYLAND_DISPLAY "${wine_env[@]}" DISPLAY= "$wine" reg import "$fonts" \
-           >/dev/null 2>&1 9>&-; then
+      # On a brand-new machine the first import now and then fails while
+      # wineboot's server is still settling: wait for it and try again.
+      imported=no
+      for _ in 1 2 3; do
+        if env -u WAYLAND_DISPLAY "${wine_env[@]}" DISPLAY= "$wine" reg import "$fonts" \
+             >/dev/null 2>&1 9>&-; then
+          imported=yes
+          break
+        fi
+        WINEPREFIX="$state/prefix" timeout 60 "$wineserver" -w 9>&- || true
+      done
+      if [[ $imported != yes ]]; then
         echo "wine-run: cannot set the font replacements" >&2
         exit 1
       fi

@@ -45,13 +45,20 @@ void ShowMessage(const Text& text, int style, const std::optional<Text>& caption
 bool OpenInBrowser(const Text& url) {
   if (!IsWebAddress(url)) return false;
   const std::wstring address = Wide(url);
-  // Returns once the browser has been handed the address; never waits for it.
-  using Execute = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
-  const auto execute = win::Late<Execute>(L"shell32.dll", "ShellExecuteW");
+  // The mismatch path ends the process straight after, before any window
+  // has started COM: the shell needs COM and must finish with the address
+  // before returning (NOASYNC), and only the program's own boxes may show.
+  win::ComReady();
+  using Execute = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+  const auto execute = win::Late<Execute>(L"shell32.dll", "ShellExecuteExW");
   if (!execute) return false;
-  const auto result = reinterpret_cast<INT_PTR>(
-      execute(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-  return result > 32;
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = L"open";
+  info.lpFile = address.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  return execute(&info) != FALSE;
 }
 
 void SetOpenDialogChooser(OpenDialogChooser chooser) { Chooser() = std::move(chooser); }

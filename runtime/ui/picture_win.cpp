@@ -113,8 +113,6 @@ HICON LoadNamedIcon(const Text& name, int size) {
       LoadImageW(Instance(), wide.c_str(), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
 
-namespace {
-
 HBITMAP TopDownDib(HDC dc, int width, int height, std::uint8_t** bits) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -128,8 +126,6 @@ HBITMAP TopDownDib(HDC dc, int width, int height, std::uint8_t** bits) {
   *bits = static_cast<std::uint8_t*>(memory);
   return bitmap;
 }
-
-}  // namespace
 
 HBITMAP Compose(int width, int height, COLORREF back, const Picture& picture, RECT target) {
   if (width <= 0 || height <= 0) return nullptr;

@@ -62,6 +62,9 @@ Picture DecodePicture(const std::uint8_t* data, std::size_t size);
 // The bytes of the RCDATA resource of that name in the program; empty when
 // there is none.
 Bytes ResourceBytes(const Text& name);
+// A `width` x `height` top-down 32-bit DIB section (BGRA, top row first);
+// `bits` gets its pixels. Null when it cannot be made.
+HBITMAP TopDownDib(HDC dc, int width, int height, std::uint8_t** bits);
 // A `width` x `height` top-down 32-bit DIB section filled with `back`, the
 // picture drawn over it at `at` scaled to `size`. The caller owns it.
 HBITMAP Compose(int width, int height, COLORREF back, const Picture& picture, RECT target);
@@ -107,6 +110,13 @@ void SetAccessibleName(HWND control, const std::wstring& name);
 // file's full path, or nothing when the user cancelled.
 std::optional<Text> RunOpenDialog(HWND owner, const Text& preset);
 
+// A colour's swatch for the picker's menu: `size` pixels square, a grey
+// line around the colour, fully opaque (themed menus blend a 32-bit item
+// bitmap by its alpha). The current colour carries a ring of its own, as a
+// menu draws no check mark beside an item's bitmap on every Windows.
+HBITMAP ColourSwatch(COLORREF colour, int size, bool current);
+// "其他颜色..."'s swatch: the hues from red to magenta, likewise opaque.
+HBITMAP SpectrumSwatch(int size);
 // The colour picker's menu: the sixteen common colours and "其他颜色...",
 // which opens the system colour dialog. The chosen colour, or nothing.
 std::optional<COLORREF> ChooseFromMenu(HWND picker, COLORREF current);

@@ -93,15 +93,14 @@ HRESULT CreateInstance(const CLSID& type, const IID& face, void** made);
 // One object of an in-process server for the whole program, made on first
 // use; nullptr when it cannot be made. A window with no use for it costs
 // nothing. Callers check ComReady first: an application made after another
-// ended starts COM again.
+// ended starts COM again and makes its objects afresh.
+void* SharedObject(const CLSID& type, const IID& face);
 template <typename T>
 T* SharedInstance(const CLSID& type, const IID& face) {
-  static T* const instance = [&] {
-    void* made = nullptr;
-    return SUCCEEDED(CreateInstance(type, face, &made)) ? static_cast<T*>(made) : nullptr;
-  }();
-  return instance;
+  return static_cast<T*>(SharedObject(type, face));
 }
+// Releases the shared objects, then ends COM on this thread if it started.
+void EndCom();
 
 // Gives a control a name for screen readers when its own text is not one.
 void SetAccessibleName(HWND control, const std::wstring& name);

@@ -57,8 +57,11 @@ struct Picture {
 };
 // JPEG, PNG, BMP, GIF (its first frame) and every other format the system's
 // imaging component reads. Files over 256 MiB, and pictures that would
-// take more than 256 MiB once decoded, give an empty picture.
-Picture DecodePicture(const std::uint8_t* data, std::size_t size);
+// take more than 256 MiB once decoded, give an empty picture. With a `box`
+// (layout pixels), the picture comes scaled down to fit it at `dpi`
+// (FittedSize), as it shows.
+Picture DecodePicture(const std::uint8_t* data, std::size_t size, Size box = {},
+                      UINT dpi = 96);
 // The bytes of the RCDATA resource of that name in the program; empty when
 // there is none.
 Bytes ResourceBytes(const Text& name);

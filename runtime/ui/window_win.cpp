@@ -26,11 +26,13 @@ struct WinControl {
   HWND hwnd = nullptr;
   UINT id = 0;  // child-window id, and the timer's id
   std::wstring pushed;
-  // Picture box and graphic button: the encoded bytes until the window first
-  // shows, then the decoded picture (and the picture box's bitmap of it).
-  Bytes pending;
+  // Picture box and graphic button: the encoded bytes, and once the window
+  // shows, the picture decoded at the size it shows at (again at another
+  // dpi) and the bitmap of it over the background.
+  Bytes encoded;
   win::Picture picture;
   HBITMAP bitmap = nullptr;
+  COLORREF bitmapBack = 0;  // the graphic button's bitmap's background
 };
 
 std::map<COLORREF, HBRUSH>& Brushes() {
@@ -160,7 +162,7 @@ class FormWindow final : public FormBase<WinControl> {
   void ShowColours(Control& c) override { Repaint(c); }
   void ShowPicture(Control& c, const Bytes& image) override {
     c.picture = {};
-    c.pending = image;
+    c.encoded = image;
     if (revealed_) Prepare(c);
   }
   void StartTimer(Control& c, int milliseconds) override {
@@ -328,7 +330,7 @@ HWND FormWindow::CreateChild(Control& c) {
   }
   if ((desc.kind == Kind::PictureBox || desc.kind == Kind::GraphicButton) &&
       !desc.picture.empty()) {
-    c.pending = win::ResourceBytes(desc.picture);
+    c.encoded = win::ResourceBytes(desc.picture);
   }
   return child;
 }
@@ -347,9 +349,11 @@ void FormWindow::Prepare(Control& c) {
                     d.kind == Kind::GraphicButton || d.kind == Kind::ColourPicker)) {
     win::SetAccessibleName(c.hwnd, Wide(AccessibleName(d)));
   }
-  if (!c.pending.empty()) {
-    c.picture = win::DecodePicture(c.pending.data(), c.pending.size());
-    Bytes().swap(c.pending);
+  if (!c.encoded.empty() && c.picture.Empty()) {
+    // Scaled once, here: a colour change or a repaint only composes.
+    const Size box = d.kind == Kind::GraphicButton ? GraphicButtonRoom({d.width, d.height})
+                                                   : Size{d.width, d.height};
+    c.picture = win::DecodePicture(c.encoded.data(), c.encoded.size(), box, dpi_);
   }
   if (d.kind != Kind::PictureBox) return;
   // The bitmap covers the whole box: the background with the picture
@@ -358,12 +362,10 @@ void FormWindow::Prepare(Control& c) {
   const int height = Scale(std::max(0, d.height), dpi_);
   RECT target{};
   if (!c.picture.Empty()) {
-    Size fitted = FittedSize({c.picture.width, c.picture.height}, {d.width, d.height});
-    fitted = {Scale(fitted.width, dpi_), Scale(fitted.height, dpi_)};
-    target.left = (width - fitted.width) / 2;
-    target.top = (height - fitted.height) / 2;
-    target.right = target.left + fitted.width;
-    target.bottom = target.top + fitted.height;
+    target.left = (width - c.picture.width) / 2;
+    target.top = (height - c.picture.height) / 2;
+    target.right = target.left + c.picture.width;
+    target.bottom = target.top + c.picture.height;
   }
   HBITMAP bitmap = win::Compose(width, height, Back(c, ContainerBack(c)), c.picture, target);
   auto shown = reinterpret_cast<HBITMAP>(SendMessageW(
@@ -474,19 +476,18 @@ void FormWindow::DrawItem(const DRAWITEMSTRUCT& item) {
     FillRect(dc, &box, BrushOf(back));
     if (!c->picture.Empty()) {
       const int inset = Scale(kGraphicButtonInset, dpi_) + (pressed ? 1 : 0);
-      const Size room = GraphicButtonRoom({c->desc.width, c->desc.height});
-      const Size fit = FittedSize({c->picture.width, c->picture.height}, room);
-      const SIZE fitted{Scale(fit.width, dpi_), Scale(fit.height, dpi_)};
-      HBITMAP shown = win::Compose(fitted.cx, fitted.cy, back, c->picture,
-                                   {0, 0, fitted.cx, fitted.cy});
-      if (shown) {
+      const int width = c->picture.width, height = c->picture.height;
+      if (!c->bitmap || c->bitmapBack != back) {
+        if (c->bitmap) DeleteObject(c->bitmap);
+        c->bitmap = win::Compose(width, height, back, c->picture, {0, 0, width, height});
+        c->bitmapBack = back;
+      }
+      if (c->bitmap) {
         HDC source = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(source, shown);
-        BitBlt(dc, box.left + inset, box.top + inset, fitted.cx, fitted.cy, source, 0, 0,
-               SRCCOPY);
+        HGDIOBJ old = SelectObject(source, c->bitmap);
+        BitBlt(dc, box.left + inset, box.top + inset, width, height, source, 0, 0, SRCCOPY);
         SelectObject(source, old);
         DeleteDC(source);
-        DeleteObject(shown);
       }
     }
     if (pressed) {
@@ -534,7 +535,16 @@ void FormWindow::DpiChanged(UINT dpi, const RECT& suggested) {
     SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(win::FontFor(c.desc.font, dpi_)),
                  FALSE);
     Place(c);
-    if (c.desc.kind == Kind::PictureBox && revealed_) Prepare(c);
+    if (!c.encoded.empty()) {
+      c.picture = {};  // decoded again at the new size
+      if (c.desc.kind == Kind::GraphicButton && c.bitmap) {
+        DeleteObject(c.bitmap);
+        c.bitmap = nullptr;
+      }
+    }
+    if (revealed_ && (c.desc.kind == Kind::PictureBox || c.desc.kind == Kind::GraphicButton)) {
+      Prepare(c);
+    }
   }
   RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }

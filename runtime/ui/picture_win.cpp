@@ -130,7 +130,7 @@ HICON LoadNamedIcon(const Text& name, int size) {
       LoadImageW(Instance(), wide.c_str(), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
 
-HBITMAP TopDownDib(HDC dc, int width, int height, std::uint8_t** bits) {
+BITMAPINFO TopDownInfo(int width, int height) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = width;
@@ -138,6 +138,11 @@ HBITMAP TopDownDib(HDC dc, int width, int height, std::uint8_t** bits) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
+
+HBITMAP TopDownDib(HDC dc, int width, int height, std::uint8_t** bits) {
+  const BITMAPINFO info = TopDownInfo(width, height);
   void* memory = nullptr;
   HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &memory, nullptr, 0);
   *bits = static_cast<std::uint8_t*>(memory);

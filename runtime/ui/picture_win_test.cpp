@@ -6,7 +6,6 @@
 
 #include <objbase.h>
 
-#include <cstring>
 #include <vector>
 
 #include "support/import_hook.h"
@@ -18,6 +17,7 @@ namespace zoq::ui {
 namespace {
 
 using zoq::testing::ImportHook;
+using zoq::testing::LookUpHook;
 
 // Stands in for a system component: counts the objects alive.
 struct Counted final : IUnknown {
@@ -45,25 +45,10 @@ HRESULT WINAPI FakeCreate(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID* made) {
 }
 void WINAPI FakeUninitialize() { aliveWhenComEnded = Counted::alive; }
 
-// COM's functions are looked up when first used: the stand-ins come in
-// through GetProcAddress.
-FARPROC(WINAPI* realLookUp)(HMODULE, LPCSTR) = nullptr;
-FARPROC WINAPI LookUp(HMODULE module, LPCSTR name) {
-  if (reinterpret_cast<ULONG_PTR>(name) > 0xFFFF) {
-    if (std::strcmp(name, "CoCreateInstance") == 0) {
-      return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FakeCreate));
-    }
-    if (std::strcmp(name, "CoUninitialize") == 0) {
-      return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FakeUninitialize));
-    }
-  }
-  return realLookUp(module, name);
-}
-
 TEST(SharedComObjects, ReleasedBeforeComEndsAndMadeAfreshAfter) {
-  realLookUp = reinterpret_cast<decltype(realLookUp)>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcAddress")));
-  ImportHook hook("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(&LookUp));
+  // COM is looked up when first used.
+  LookUpHook hook({{"CoCreateInstance", reinterpret_cast<void*>(&FakeCreate)},
+                   {"CoUninitialize", reinterpret_cast<void*>(&FakeUninitialize)}});
   ASSERT_TRUE(hook.Installed());
   const CLSID kind = {0x5a0c1e57, 0x1234, 0x4bcd, {0x9e, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07}};
 
@@ -125,28 +110,29 @@ void LetEventsRun() {
   }
 }
 
-// The picture box's child window: the one static control showing a bitmap.
-HWND PictureBoxIn(HWND top) {
+// The picture box's child window: in this thread's windows, the one static
+// control showing a bitmap.
+HWND PictureBox() {
   HWND found = nullptr;
-  EnumChildWindows(
-      top,
-      [](HWND child, LPARAM result) -> BOOL {
-        if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP) return TRUE;
-        *reinterpret_cast<HWND*>(result) = child;
-        return FALSE;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND top, LPARAM result) -> BOOL {
+        EnumChildWindows(
+            top,
+            [](HWND child, LPARAM result) -> BOOL {
+              if ((GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_BITMAP) return TRUE;
+              *reinterpret_cast<HWND*>(result) = child;
+              return FALSE;
+            },
+            result);
+        return *reinterpret_cast<HWND*>(result) == nullptr;
       },
       reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
 COLORREF PixelOf(HBITMAP bitmap, int width, int height, int x, int y) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO info = win::TopDownInfo(width, height);
   std::vector<std::uint8_t> bits(std::size_t(width) * height * 4);
   HDC screen = GetDC(nullptr);
   const int rows = GetDIBits(screen, bitmap, 0, height, bits.data(), &info, DIB_RGB_COLORS);
@@ -174,7 +160,7 @@ TEST(PictureBoxOnWindows, FrameColourChangesNeverRescaleThePhotograph) {
   ASSERT_NE(window, nullptr);
   window->SetPicture("photo", photo);
   LetEventsRun();
-  const HWND box = PictureBoxIn(FindWindowW(L"ZoqForm", L"pictured"));
+  const HWND box = PictureBox();
   ASSERT_NE(box, nullptr);
   {
     ImportHook hook("gdi32.dll", "StretchBlt", reinterpret_cast<void*>(&CountingStretch));

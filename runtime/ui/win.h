@@ -65,6 +65,8 @@ Picture DecodePicture(const std::uint8_t* data, std::size_t size, Size box = {},
 // The bytes of the RCDATA resource of that name in the program; empty when
 // there is none.
 Bytes ResourceBytes(const Text& name);
+// The format of a `width` x `height` 32-bit BGRA bitmap, top row first.
+BITMAPINFO TopDownInfo(int width, int height);
 // A `width` x `height` top-down 32-bit DIB section (BGRA, top row first);
 // `bits` gets its pixels. Null when it cannot be made.
 HBITMAP TopDownDib(HDC dc, int width, int height, std::uint8_t** bits);

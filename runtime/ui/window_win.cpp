@@ -354,6 +354,7 @@ void FormWindow::Prepare(Control& c) {
     const Size box = d.kind == Kind::GraphicButton ? GraphicButtonRoom({d.width, d.height})
                                                    : Size{d.width, d.height};
     c.picture = win::DecodePicture(c.encoded.data(), c.encoded.size(), box, dpi_);
+    if (c.picture.Empty()) Bytes().swap(c.encoded);  // never tried again
   }
   if (d.kind != Kind::PictureBox) return;
   // The bitmap covers the whole box: the background with the picture

@@ -58,7 +58,7 @@ grep -E '^(Inst|Conf) ' "$unpacked/apt.log" || true
 grep -q '^Inst zoq ' "$unpacked/apt.log" || { cat "$unpacked/apt.log"; fail "apt would not install zoq"; }
 
 echo "-- the unpacked program under Xvfb"
-python3 "$top/tests/e2e/main_window_e2e.py" --program "$unpacked/usr/bin/zoq" \
+"$top/scripts/netns-run" python3 "$top/tests/e2e/main_window_e2e.py" --program "$unpacked/usr/bin/zoq" \
   --version-url "$(cache ZOQ_VERSION_PAGE_URL)" || fail "end-to-end run of the unpacked program"
 
 ls -l "$dist"

@@ -13,6 +13,7 @@
 # scripts/run-windows builds it first.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+source "$top/scripts/lib.sh"
 title='Ｚｏｑ个人播放器'
 windows=false
 [[ "${1:-}" == --windows ]] && windows=true
@@ -42,8 +43,7 @@ stop_started() {
     if $windows && [[ ${started[i]} == "${app:-}" ]]; then
       # Wine's server and helpers end a few seconds after the program, and
       # must do so while their display is still there.
-      WINEPREFIX=$wine_state/prefix timeout 20 /usr/lib/wine/wineserver -w ||
-        WINEPREFIX=$wine_state/prefix /usr/lib/wine/wineserver -k || true
+      zoq_stop_wineserver "$wine_state/prefix"
     fi
   done
   rm -rf "$work"

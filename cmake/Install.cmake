@@ -49,6 +49,6 @@ if(TARGET zoq AND NOT WIN32)
   if(ZOQ_WITH_TESTS)
     add_test(NAME install.layout
              COMMAND bash ${PROJECT_SOURCE_DIR}/packaging/install_test.sh ${PROJECT_BINARY_DIR})
-    set_tests_properties(install.layout PROPERTIES TIMEOUT 120)
+    set_tests_properties(install.layout PROPERTIES TIMEOUT ${ZOQ_TEST_TIMEOUT})
   endif()
 endif()

@@ -51,8 +51,13 @@ function(zoq_sources out_sources out_tests)
   set(${out_tests} ${tests} PARENT_SCOPE)
 endfunction()
 
-# A hung test case gives up after this many seconds.
-set(ZOQ_TEST_TIMEOUT 300 CACHE STRING "Seconds before a unit test case counts as hung")
+# A hung test gives up after this many seconds: every test follows it (the
+# installer test, which installs, runs and uninstalls, twice over).
+set(ZOQ_TEST_TIMEOUT 120 CACHE STRING "Seconds before a test counts as hung")
+
+# Tests that serve a fixed loopback port run through this, each in a network
+# namespace of its own, so that test runs side by side never meet on a port.
+set(ZOQ_NETNS_RUN ${PROJECT_SOURCE_DIR}/scripts/netns-run)
 
 # One test binary per folder, each case registered with CTest. WINDOWS: the
 # tests build windows; tests/support's main() makes the one application of
@@ -70,7 +75,8 @@ function(zoq_test_binary name)
       gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${ZOQ_TEST_TIMEOUT})
     else()
       gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-                           PROPERTIES TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+                           PROPERTIES TIMEOUT ${ZOQ_TEST_TIMEOUT}
+                                      ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
     endif()
   else()
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)

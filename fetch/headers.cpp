@@ -44,6 +44,13 @@ void ForEachLine(std::string_view text, Fn&& fn) {
   }
 }
 
+// A block whose last line has no line break would have the Content-Length
+// line glued onto it, and the data's length lost to the server: end it first.
+void EndLastLine(Text& block) {
+  if (block.empty() || block.back() == '\n') return;
+  block += block.back() == '\r' ? "\n" : "\r\n";
+}
+
 }  // namespace
 
 bool IsBlank(const Text& text) { return text.find_first_not_of(' ') == Text::npos; }
@@ -64,6 +71,7 @@ Text AddPostHeaders(const Text& block, const Text& postData) {
     out += line;
     out += lineBreak;
   });
+  EndLastLine(out);
   if (!Contains(out, "Content-Type: ")) {
     out += "Content-Type: application/x-www-form-urlencoded\r\n";
   }

@@ -54,12 +54,15 @@ SEEDS = {
         fdp_string(b"\x00\x01\x02" * 5) + b"\x01" * 64 + b"\x01",
     ],
     "response_fuzz": [
-        b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"
-        b"Set-Cookie: a=b; path=/\r\nset-cookie: c=d=e; expires=Thu, 01 Jan 2099 00:00:00 GMT\r\n"
-        b"X-Set-Cookie: not=this\r\nSet-Cookie: novalue\r\n\r\n",
-        b"HTTP/1.1 302 Found\r\nLocation: /x\r\n\r\nHTTP/1.1 200 OK\r\nSet-Cookie: s=1\r\n\r\n",
-        b"garbage\nSet-Cookie:=\r\n\r\n",
-        b" " * 1024,
+        fdp_string(b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"
+                   b"Set-Cookie: a=b; path=/\r\nset-cookie: c=d=e; expires=Thu, 01 Jan 2099 00:00:00 GMT\r\n"
+                   b"X-Set-Cookie: not=this\r\nSet-Cookie: novalue\r\n\r\n" + PAGE) + b"\x01",
+        fdp_string(b"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 302 Found\r\n"
+                   b"Location: //other.test:8080/x y?q=1#f\r\nSet-Cookie: s=1; domain=.fuzz.test\r\n\r\n")
+        + b"\x01",
+        fdp_string(b"HTTP/1.0 301 Moved\nLocation: ../up/\x7f\n\nbody") + b"\x00",
+        fdp_string(b"garbage\nSet-Cookie:=\r\n\r\n") + b"\x01",
+        fdp_string(b" " * 1024) + b"\x00",
     ],
 }
 

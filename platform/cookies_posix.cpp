@@ -232,4 +232,12 @@ std::string CookiesFor(std::string_view url) {
   return header;
 }
 
+void ForgetCookies() {
+  CookieJar& jar = Jar();
+  std::lock_guard lock(jar.mutex);
+  jar.cookies.clear();
+  jar.cookies.shrink_to_fit();
+  jar.nextCreated = 0;
+}
+
 }  // namespace zoq::platform

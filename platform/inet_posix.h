@@ -78,6 +78,8 @@ std::string RequestTarget(std::string_view object);
 
 // --- Requests ---
 
+struct HopReply;
+
 class Request : public Object {
  public:
   Request();
@@ -113,6 +115,12 @@ class Request : public Object {
   std::vector<std::string> OwnLines(const Target& target, std::vector<std::string>& lines,
                                     const std::string& body);
 
+  // The test face's transport seam (ReceiveHop): a request with no
+  // transfer behind it, fed the bytes a transfer would receive.
+  struct NoTransfer {};
+  explicit Request(NoTransfer);
+  friend HopReply ReceiveHop(const Target& from, std::string_view response, bool useCookies);
+
   static size_t OnHeader(char* data, size_t size, size_t count, void* self);
   static size_t OnBody(char* data, size_t size, size_t count, void* self);
 
@@ -142,5 +150,22 @@ class Request : public Object {
   std::string buffer_;  // body bytes received and not yet read
   std::size_t bufferAt_ = 0;
 };
+
+// --- The test face's transport seam ---
+
+// What one hop's response comes to once the request has handled it.
+struct HopReply {
+  long status = 0;
+  bool final = false;       // a response the caller gets (not an interim one)
+  std::string rawHeaders;   // the block HttpQueryInfoA gives
+  std::string body;
+  std::optional<Target> redirect;  // where a redirect leads, when anywhere
+};
+
+// Feeds `response`, the bytes a server sent for the hop to `from`, through
+// the request's header and body handling as the transfer hands them over
+// (header lines one by one, interim blocks included, then the body), with
+// no curl transfer, socket or thread; cookies are stored when `useCookies`.
+HopReply ReceiveHop(const Target& from, std::string_view response, bool useCookies);
 
 }  // namespace zoq::platform

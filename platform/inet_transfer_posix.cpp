@@ -96,6 +96,8 @@ std::optional<std::string> LocationOf(long status, const std::string& block) {
 
 Request::Request() : Object(Kind::kRequest), multi_(Curl()->multi_init()) {}
 
+Request::Request(NoTransfer) : Object(Kind::kRequest), multi_(nullptr) {}
+
 Request::~Request() {
   EndHop();
   if (multi_ != nullptr) Curl()->multi_cleanup(multi_);
@@ -362,6 +364,36 @@ BOOL Request::QueryRawHeaders(LPVOID buffer, LPDWORD length) {
   std::memcpy(buffer, rawHeaders_.c_str(), needed);
   *length = needed - 1;
   return TRUE;
+}
+
+HopReply ReceiveHop(const Target& from, std::string_view response, bool useCookies) {
+  Request r{Request::NoTransfer{}};
+  r.useCookies = useCookies;
+  r.hopUrl_ = from.Url();
+  // Header lines until the block of a response that is not an interim one
+  // ends; the rest is its body. As curl does, a block must open with a
+  // status line, or the transfer fails there.
+  std::string bytes(response);  // the callbacks take writable buffers
+  std::size_t at = 0;
+  bool blockStart = true;
+  while (at < bytes.size() && !r.headersComplete_) {
+    std::size_t end = bytes.find('\n', at);
+    std::size_t take = end == std::string::npos ? bytes.size() - at : end + 1 - at;
+    std::string_view line(bytes.data() + at, take);
+    if (blockStart && Lower(line.substr(0, 5)) != "http/") return {};
+    Request::OnHeader(bytes.data() + at, 1, take, &r);
+    blockStart = line == "\n" || line == "\r\n";
+    at += take;
+  }
+  if (at < bytes.size()) Request::OnBody(bytes.data() + at, 1, bytes.size() - at, &r);
+  HopReply reply;
+  reply.status = r.status_;
+  reply.final = r.hopFinal_ || r.headersComplete_;
+  reply.rawHeaders = r.collecting_;
+  reply.body = r.buffer_;
+  if (std::optional<std::string> location = LocationOf(r.status_, r.collecting_))
+    reply.redirect = ResolveLocation(from, *location);
+  return reply;
 }
 
 }  // namespace zoq::platform

@@ -57,5 +57,7 @@ bool StoreCookie(std::string_view url, std::string_view cookie);
 // The cookies to send to `url`, as a Cookie header's value ("a=1; b=2"); ""
 // when none match.
 std::string CookiesFor(std::string_view url);
+// Empties the store, as at the process's start (for tests).
+void ForgetCookies();
 
 }  // namespace zoq::platform

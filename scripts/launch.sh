@@ -13,6 +13,7 @@
 # scripts/run-windows builds it first.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+source "$top/scripts/lib.sh"
 title='Ｚｏｑ个人播放器'
 windows=false
 [[ "${1:-}" == --windows ]] && windows=true
@@ -42,20 +43,35 @@ stop_started() {
     if $windows && [[ ${started[i]} == "${app:-}" ]]; then
       # Wine's server and helpers end a few seconds after the program, and
       # must do so while their display is still there.
-      WINEPREFIX=$wine_state/prefix timeout 20 /usr/lib/wine/wineserver -w ||
-        WINEPREFIX=$wine_state/prefix /usr/lib/wine/wineserver -k || true
+      zoq_stop_wineserver "$wine_state/prefix"
     fi
   done
   rm -rf "$work"
 }
 trap stop_started EXIT
 
-python3 "$top/scripts/demo/demo_server.py" --port 18080 --quiet &
-started+=($!)
-for _ in $(seq 100); do
-  if (exec 3<>/dev/tcp/127.0.0.1/18080) 2>/dev/null; then break; fi
+# The demo server says when it has bound its port. A port that answers is
+# not enough: a stranger's server there would fail the program's check.
+port=18080
+python3 "$top/scripts/demo/demo_server.py" --port "$port" --quiet --ready-file "$work/demo" \
+  2>"$work/demo.err" &
+demo=$!
+started+=("$demo")
+for _ in $(seq 200); do
+  [[ -s "$work/demo" ]] && break
+  kill -0 "$demo" 2>/dev/null || break
   sleep 0.05
 done
+if [[ ! -s "$work/demo" ]]; then
+  holder=$(ss -Htlnp "sport = :$port" 2>/dev/null | grep -o 'users:(("[^"]*",pid=[0-9]*' |
+           head -n1 | sed 's/users:(("\(.*\)",pid=\([0-9]*\)/\1 (PID \2)/' || true)
+  if grep -q 'in use' "$work/demo.err"; then
+    echo "launch: port $port on 127.0.0.1 is taken${holder:+ by $holder}; the demo server cannot start, so the program is not started" >&2
+  else
+    echo "launch: the demo server did not start on 127.0.0.1:$port: $(tail -n1 "$work/demo.err")" >&2
+  fi
+  exit 1
+fi
 
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
   status=0

@@ -69,10 +69,17 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--port", type=int, default=18080)
     parser.add_argument("--quiet", action="store_true")
+    parser.add_argument("--ready-file", help="written once the port is bound")
     args = parser.parse_args()
 
     # Loopback only: nothing outside this machine ever reaches the demo.
-    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
+    try:
+        server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
+    except OSError as e:
+        sys.stderr.write("demo server: cannot listen on 127.0.0.1:%d: %s\n" % (args.port, e.strerror))
+        sys.exit(3)
+    if args.ready_file:
+        Path(args.ready_file).write_text("bound\n")
     server.daemon_threads = True
     server.version = os.environ.get("ZOQ_DEMO_VERSION", "1.2")
     server.quiet = args.quiet

@@ -1,15 +1,14 @@
 #!/usr/bin/env bash
 # The in-memory files and the page fetch under ThreadSanitizer, in a build
-# directory of their own: the worker that PageFetch abandons at a time-out,
-# the handles closed from two sides, and files used from two threads.
+# directory of their own (the tsan preset): the worker that PageFetch
+# abandons at a time-out, the handles closed from two sides, and files used
+# from two threads.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/../.." && pwd)
 build=${ZOQ_TSAN_BUILD_DIR:-$top/build-tsan}
+source "$top/scripts/lib.sh"
 
-flags="-fsanitize=thread -fno-omit-frame-pointer"
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" \
-  -DZOQ_WITH_UI=OFF -DZOQ_WITH_BENCH=OFF -DZOQ_WITH_TESTS=ON >/dev/null
+zoq_configure tsan "$build"
 cmake --build "$build" -j "$(nproc)" --target runtime_core_tests fetch_tests
 
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"

@@ -111,6 +111,11 @@ class Wine:
             return None
         rows = rows if rows is not None else self.rows(session)
         matches = [r for r in rows if r.kind == "window" and r.client == place]
+        if not matches:
+            # Under a window manager (scripts/screenshots) Wine's idea of
+            # where the client lies misses the frame's offset: its size
+            # still tells.
+            matches = [r for r in rows if r.kind == "window" and r.client[2:] == place[2:]]
         return max(matches, key=lambda r: r.visible, default=None)
 
     def is_modal(self, session, window):

@@ -29,6 +29,7 @@ Usage: startup.py --program build/app/zoq_e2e
                   --version-url http://127.0.0.1:18181/blog/zoq/article/1.html
                   [--before old/build/app/zoq_e2e] [--answer-after-ms 200]
                   [--rounds 15] [--idle-seconds 30]
+(--rounds 0: the idle CPU alone)
 """
 import argparse
 import os
@@ -194,7 +195,8 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--reference", required=True)
     parser.add_argument("--version-url", required=True)
-    parser.add_argument("--before")
+    parser.add_argument("--before", action="append", default=[],
+                        help="an older build; may be given more than once")
     parser.add_argument("--answer-after-ms", type=int, default=0)
     parser.add_argument("--rounds", type=int, default=15)
     parser.add_argument("--idle-seconds", type=float, default=30)
@@ -206,8 +208,8 @@ def main():
         session.serve_version_page(args.version_url, matching_page("1.2"), delay_file)
         watcher = MapWatcher(session)
         programs = {"program": args.program}
-        if args.before:
-            programs["before"] = args.before
+        for n, before in enumerate(args.before):
+            programs["before" + (f"-{n + 1}" if n else "")] = before
         if args.answer_after_ms:
             answer_delay(session, watcher, programs, delay_file, args.answer_after_ms, args.rounds)
             return 0
@@ -226,24 +228,25 @@ def main():
             main_times.append(main_t)
             rss.append(r)
             if args.before:
-                before_rss.append(run_program(session, watcher, args.before)[2])
+                before_rss.append(run_program(session, watcher, args.before[0])[2])
         ms = lambda values: 1000 * statistics.median(values)  # noqa: E731
         mib = lambda values: statistics.median(values) / 1024  # noqa: E731
-        print(f"rounds: {args.rounds}")
-        print(f"reference: start -> window mapped {ms(ref_times):7.1f} ms, "
-              f"peak RSS {mib(ref_rss):6.1f} MiB")
-        print(f"reference with a Chinese label: {ms(cjk_times):7.1f} ms "
-              f"({ms(cjk_times) / ms(ref_times):.2f}x), peak RSS {mib(cjk_rss):6.1f} MiB "
-              f"({mib(cjk_rss) / mib(ref_rss):.2f}x)")
-        print(f"program:   start -> first window  {ms(first_times):7.1f} ms "
-              f"({ms(first_times) / ms(ref_times):.2f}x)")
-        print(f"program:   start -> main window   {ms(main_times):7.1f} ms "
-              f"({ms(main_times) / ms(ref_times):.2f}x, box answered by xdotool)")
-        print(f"program:   peak RSS               {mib(rss):7.1f} MiB "
-              f"({mib(rss) / mib(ref_rss):.2f}x)")
-        if before_rss:
-            print(f"before:    peak RSS               {mib(before_rss):7.1f} MiB "
-                  f"({mib(before_rss) / mib(ref_rss):.2f}x)")
+        if args.rounds:
+            print(f"rounds: {args.rounds}")
+            print(f"reference: start -> window mapped {ms(ref_times):7.1f} ms, "
+                  f"peak RSS {mib(ref_rss):6.1f} MiB")
+            print(f"reference with a Chinese label: {ms(cjk_times):7.1f} ms "
+                  f"({ms(cjk_times) / ms(ref_times):.2f}x), peak RSS {mib(cjk_rss):6.1f} MiB "
+                  f"({mib(cjk_rss) / mib(ref_rss):.2f}x)")
+            print(f"program:   start -> first window  {ms(first_times):7.1f} ms "
+                  f"({ms(first_times) / ms(ref_times):.2f}x)")
+            print(f"program:   start -> main window   {ms(main_times):7.1f} ms "
+                  f"({ms(main_times) / ms(ref_times):.2f}x, box answered by xdotool)")
+            print(f"program:   peak RSS               {mib(rss):7.1f} MiB "
+                  f"({mib(rss) / mib(ref_rss):.2f}x)")
+            if before_rss:
+                print(f"before:    peak RSS               {mib(before_rss):7.1f} MiB "
+                      f"({mib(before_rss) / mib(ref_rss):.2f}x)")
         if args.idle_seconds > 0:
             idle = idle_cpu(session, watcher, list(programs.values()), args.idle_seconds)
             for name, (share, wakeups) in zip(programs, idle):

@@ -10,7 +10,8 @@ shows the message box of its start-up check (against a matching loopback
 page served here), so two times are given for it: to its first window (the
 box) and to its main window, the box being answered at once by xdotool.
 The same label showing Chinese text is measured too, to tell what the
-Chinese fonts alone cost. Peak memory is the process's maximum resident set (wait4) after its main
+Chinese fonts alone cost, and the floor: the reference on the program's
+own stack (both Chinese faces, one libcurl GET of the page). Peak memory is the process's maximum resident set (wait4) after its main
 window has been up for a second. Medians over --rounds, programs
 alternating so that drift on a busy machine hits both alike.
 
@@ -213,7 +214,7 @@ def main():
         if args.answer_after_ms:
             answer_delay(session, watcher, programs, delay_file, args.answer_after_ms, args.rounds)
             return 0
-        before_rss = []
+        before_rss, floor_rss = [], []
         ref_times, ref_rss, first_times, main_times, rss = [], [], [], [], []
         cjk_times, cjk_rss = [], []
         for _ in range(args.rounds):
@@ -223,6 +224,8 @@ def main():
             t, _, r = run_reference(session, watcher, args.reference, "cjk")
             cjk_times.append(t)
             cjk_rss.append(r)
+            floor_rss.append(run_reference(session, watcher, args.reference, "floor",
+                                           args.version_url)[2])
             first, main_t, r = run_program(session, watcher, args.program)
             first_times.append(first)
             main_times.append(main_t)
@@ -244,9 +247,12 @@ def main():
                   f"({ms(main_times) / ms(ref_times):.2f}x, box answered by xdotool)")
             print(f"program:   peak RSS               {mib(rss):7.1f} MiB "
                   f"({mib(rss) / mib(ref_rss):.2f}x)")
+            print(f"floor (Qt, both Chinese faces, one libcurl GET): peak RSS "
+                  f"{mib(floor_rss):6.1f} MiB; program {mib(rss) / mib(floor_rss):.2f}x the floor")
             if before_rss:
                 print(f"before:    peak RSS               {mib(before_rss):7.1f} MiB "
-                      f"({mib(before_rss) / mib(ref_rss):.2f}x)")
+                      f"({mib(before_rss) / mib(ref_rss):.2f}x, "
+                      f"{mib(before_rss) / mib(floor_rss):.2f}x the floor)")
         if args.idle_seconds > 0:
             idle = idle_cpu(session, watcher, list(programs.values()), args.idle_seconds)
             for name, (share, wakeups) in zip(programs, idle):

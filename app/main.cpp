@@ -1,9 +1,9 @@
-// Start-up: the exit routine, the program-wide state, the main window with
-// its handlers, then the message loop until the program ends.
+// Start-up: the version page's request, the exit routine, the program-wide
+// state, the main window with its handlers, then the message loop until the
+// program ends.
 #include "app/clock.h"
 #include "app/version_check.h"
 #include "forms/forms.h"
-#include "platform/prepare_http.h"
 #include "runtime/core.h"
 #include "runtime/ui.h"
 
@@ -31,9 +31,10 @@ void ExitRoutine() {}
 }  // namespace
 
 int main() {
+  // The version page's round trip overlaps the toolkit's start and the
+  // main window's making; its worker loads the HTTP library meanwhile too.
+  app::StartVersionFetch();
   ui::Application application;
-  // The start-up check fetches a page: the HTTP library loads meanwhile.
-  platform::PrepareHttp();
   rt::RegisterExitRoutine(ExitRoutine);
   ui::CreateStartupWindow(forms::MainForm(), BindMainWindow);
   return ui::RunMessageLoop();

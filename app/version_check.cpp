@@ -1,6 +1,8 @@
 #include "app/version_check.h"
 
+#include <memory>
 #include <optional>
+#include <utility>
 
 #include "config.h"
 #include "fetch/fetch.h"
@@ -41,11 +43,28 @@ Text VersionFromPage(ui::Window& main, const VersionCheckServices& services) {
   return main.ControlText("编辑框2");
 }
 
+// The request StartVersionFetch sent, until the check takes it. Never
+// destroyed otherwise: a program that ends before its check leaves the
+// worker to the system, as a time-out does.
+fetch::StartedFetch* startedFetch = nullptr;
+
+Bytes FetchVersionPage(const Text& url) {
+  if (startedFetch && url == kVersionPageUrl) {
+    std::unique_ptr<fetch::StartedFetch> started(std::exchange(startedFetch, nullptr));
+    return started->Take();
+  }
+  return fetch::PageFetch(url);
+}
+
 }  // namespace
+
+void StartVersionFetch() {
+  if (!startedFetch) startedFetch = new fetch::StartedFetch(kVersionPageUrl);
+}
 
 VersionCheckServices RealVersionCheckServices() {
   return {
-      .fetch = [](const Text& url) { return fetch::PageFetch(url); },
+      .fetch = FetchVersionPage,
       .message = [](const Text& text, int style) { ui::ShowMessage(text, style, std::nullopt); },
       .openInBrowser = [](const Text& url) { ui::OpenInBrowser(url); },
       .endProgram = [] { rt::EndProgram(); },

@@ -10,6 +10,7 @@
 #include "forms/forms.h"
 #include "platform/win32.h"
 #include "support/fake_window.h"
+#include "support/loopback_server.h"
 
 namespace zoq::app {
 namespace {
@@ -214,6 +215,64 @@ TEST(VersionCheckOnTheMainWindow, MismatchLeavesTheClockStopped) {
   EXPECT_EQ(main->ControlText("标签3"), blank);
   main->Destroy();
   rt::ProcessPendingMessages();
+}
+
+// The port of the version page's address this build was made with.
+int VersionPagePort() {
+  const std::string url = kVersionPageUrl;
+  return std::stoi(url.substr(url.find(':', url.find("//") + 2) + 1));
+}
+
+// A check with the real fetch against `server`, the request sent at once
+// and awaited before the main window is made, or sent by the check itself.
+// Gives what the check did outside the window, the page box, and the
+// request's bytes.
+std::vector<std::string> RealCheck(test::LoopbackServer& server, bool startedEarly) {
+  const std::size_t before = server.Requests().size();
+  if (startedEarly) {
+    StartVersionFetch();
+    EXPECT_TRUE(server.WaitForRequests(before + 1, 10000)) << "no request before the window";
+  }
+  ui::Window* main = MainWindowMarkingTicks();
+  EXPECT_NE(main, nullptr);
+  if (!main) return {};
+  std::vector<std::string> log;
+  VersionCheckServices services = RealVersionCheckServices();
+  services.message = [&](const Text& text, int style) { log.push_back(Box(text, style)); };
+  services.openInBrowser = [&](const Text& url) { log.push_back("browser " + url); };
+  services.endProgram = [&] { log.push_back("end"); };
+  VersionCheck(*main, services);
+  log.push_back("page " + main->ControlText("编辑框1"));
+  log.push_back("request " + server.Request(before));
+  main->Destroy();
+  rt::ProcessPendingMessages();
+  return log;
+}
+
+TEST(VersionCheckStartedEarly, RequestLeavesBeforeTheWindowAndOutcomesAreUnchanged) {
+  test::LoopbackServer server(VersionPagePort());
+  const std::string page = "<p>%E4%B8%AD</p><h2 class=\"title\">1.2</h2>";
+  test::Reply slow = test::HttpReply(200, "OK", {}, page);
+  slow.pieceSize = slow.bytes.size() / 2;
+  slow.pieceDelayMs = 300;  // arrives while the check waits
+  test::Reply reset{.bytes = "", .reset = true};
+  const std::vector<test::Reply> replies = {
+      test::HttpReply(200, "OK", {}, page), slow,
+      test::HttpReply(200, "OK", {}, "<h2 class=\"title\">1.3</h2>"),
+      test::HttpReply(404, "Not Found", {}, "<h2 class=\"title\">1.2</h2>"), reset};
+  const std::string match = Box(kMatch, 0);
+  const std::string mismatch = Box(kMismatch, 0);
+  const std::vector<std::string> firstBoxes = {match, match, mismatch, match, mismatch};
+  for (std::size_t i = 0; i < replies.size(); ++i) {
+    SCOPED_TRACE(i);
+    server.Script({replies[i]});
+    const std::vector<std::string> late = RealCheck(server, false);
+    const std::vector<std::string> early = RealCheck(server, true);
+    ASSERT_GE(late.size(), 3u);
+    EXPECT_EQ(late.front(), firstBoxes[i]);
+    EXPECT_NE(late.back(), "request ");
+    EXPECT_EQ(early, late);
+  }
 }
 
 }  // namespace

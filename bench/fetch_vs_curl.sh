@@ -3,6 +3,10 @@
 # in the same run, plus the peak memory of a fetch.
 #
 #   bench/fetch_vs_curl.sh [build-dir]      (default: build/)
+#   AGAINST=other-build-dir bench/fetch_vs_curl.sh [build-dir]
+#
+# With AGAINST, that build's PageFetch runs too, alternating with this
+# one's in every round, and the two are compared.
 #
 # Goals: PageFetch's median time at most 1.3 x curl's (curl writes to
 # /dev/null; PageFetch has to hold the body), and the fetch's peak memory at
@@ -17,6 +21,8 @@ build=${1:-${ZOQ_BUILD_DIR:-$top/build}}
 bench="$build/bench/zoq_bench"
 rounds=${ROUNDS:-5}
 [[ -x "$bench" ]] || { echo "no $bench: build the zoq_bench target first" >&2; exit 1; }
+against=${AGAINST:+$AGAINST/bench/zoq_bench}
+[[ -z "$against" || -x "$against" ]] || { echo "no $against" >&2; exit 1; }
 command -v curl >/dev/null || { echo "curl is needed for the comparison" >&2; exit 1; }
 
 work=$(mktemp -d)
@@ -72,6 +78,13 @@ if [[ -d /dev/shm && -w /dev/shm ]]; then shm=$(mktemp -d /dev/shm/zoq-fetch-ben
 cleanup_shm() { [[ -n "$shm" ]] && rm -rf "$shm"; cleanup; }
 trap cleanup_shm EXIT
 
+# The last benchmark's real time, in seconds.
+bench_seconds() {
+  python3 -c 'import json,sys; b=json.load(open(sys.argv[1]))["benchmarks"][0]; print(b["real_time"]/1000 if b["time_unit"]=="ms" else b["real_time"])' "$work/out"
+}
+
+against_times=()
+against_cpu=()
 curl_times=()
 shm_times=()
 fetch_times=()
@@ -86,8 +99,29 @@ for i in $(seq "$rounds"); do
   fi
   fetch_cpu+=("$(ZOQ_FETCH_BENCH_URL="$url" cpu_of "$bench" --benchmark_filter='BM_PageFetchLargeBody' \
     --benchmark_min_time=0.001 --benchmark_format=json)")
-  fetch_times+=("$(python3 -c 'import json,sys; b=json.load(open(sys.argv[1]))["benchmarks"][0]; print(b["real_time"]/1000 if b["time_unit"]=="ms" else b["real_time"])' "$work/out")")
+  fetch_times+=("$(bench_seconds)")
+  if [[ -n "$against" ]]; then
+    against_cpu+=("$(ZOQ_FETCH_BENCH_URL="$url" cpu_of "$against" \
+      --benchmark_filter='BM_PageFetchLargeBody' --benchmark_min_time=0.001 --benchmark_format=json)")
+    against_times+=("$(bench_seconds)")
+  fi
 done
+if [[ -n "$against" ]]; then
+  against_startup=$(cpu_of "$against" --benchmark_filter='^$')
+  python3 - "${fetch_times[*]}" "${against_times[*]}" "${fetch_cpu[*]}" "${against_cpu[*]}" \
+    "$against_startup" <<'PY'
+import statistics, sys
+this, other = ([float(x) for x in a.split()] for a in sys.argv[1:3])
+this_cpu, other_cpu = (statistics.median(float(x) for x in a.split()) for a in sys.argv[3:5])
+print("this build  (s): " + " ".join(f"{x:.3f}" for x in this) +
+      f"   median {statistics.median(this):.3f}")
+print("AGAINST     (s): " + " ".join(f"{x:.3f}" for x in other) +
+      f"   median {statistics.median(other):.3f}")
+print(f"time ratio this / AGAINST: {statistics.median(this) / statistics.median(other):.2f}; "
+      f"CPU per run (benchmark start-up included) {this_cpu*1000:.0f} / {other_cpu*1000:.0f} ms"
+      f" = {this_cpu / other_cpu:.2f}")
+PY
+fi
 startup_cpu=$(cpu_of "$bench" --benchmark_filter='^$')
 
 peak_kb() {

@@ -9,6 +9,7 @@
 // lands nowhere, and it harvests no cookies once cancelled.
 
 #include <cstdint>
+#include <memory>
 #include <utility>
 
 #include "exchange_slot.h"
@@ -35,41 +36,80 @@ DWORD FetchWaitMilliseconds(std::int32_t timeoutSeconds) {
   return static_cast<DWORD>(timeoutSeconds) * 1000;
 }
 
-Bytes PageFetch(const Text& url, const Text& method, const Text& proxy, const Text& userName,
-                const Text& password, const Text& extraHeaders, const Text& postData,
-                std::int32_t timeoutSeconds, Text* responseHeaders, const Text& cookies) {
-  const rt::FileNumber packet = rt::FileCreate();
-  WriteRequest(packet, {url, method, proxy, userName, password, extraHeaders, postData,
-                               cookies});
-  const DWORD waitMs = FetchWaitMilliseconds(timeoutSeconds);
+// A worker under way with its packet file and slot.
+struct StartedFetch::Exchange {
+  rt::FileNumber packet;
+  std::shared_ptr<ExchangeSlot> slot;
+  HANDLE worker;
+};
 
+namespace {
+
+StartedFetch::Exchange Begin(const Request& request) {
+  const rt::FileNumber packet = rt::FileCreate();
+  WriteRequest(packet, request);
   std::shared_ptr<ExchangeSlot> slot = OpenSlot(packet);
   DWORD threadId = 0;
   HANDLE worker = CreateThread(nullptr, 0, FetchWorker,
                                reinterpret_cast<LPVOID>(static_cast<std::intptr_t>(packet)), 0,
                                &threadId);
+  return {packet, std::move(slot), worker};
+}
+
+Bytes Finish(StartedFetch::Exchange& exchange, DWORD waitMs, Text* responseHeaders) {
   bool finished = false;
-  if (worker) {
+  if (exchange.worker) {
     for (;;) {
-      DWORD r = MsgWaitForMultipleObjects(1, &worker, FALSE, waitMs, kWakeMask);
+      DWORD r = MsgWaitForMultipleObjects(1, &exchange.worker, FALSE, waitMs, kWakeMask);
       rt::ProcessPendingMessages();
       if (r == WAIT_OBJECT_0 + 1) continue;
       finished = r == WAIT_OBJECT_0;
       break;  // ended, timed out, or the wait itself failed
     }
   }
-  if (!finished) slot->Cancel();
-  if (worker) CloseHandle(worker);
+  if (!finished) exchange.slot->Cancel();
+  if (exchange.worker) CloseHandle(exchange.worker);
 
   Reply reply;
-  if (finished) reply = ReadReply(packet);
-  rt::FileClose(packet);
-  DropSlot(packet);
+  if (finished) reply = ReadReply(exchange.packet);
+  rt::FileClose(exchange.packet);
+  DropSlot(exchange.packet);
 
   // After a time-out the header text is empty too: whatever the file held
   // then was not a finished reply.
   if (responseHeaders) *responseHeaders = std::move(reply.headers);
   return std::move(reply.body);
+}
+
+// Abandons a worker that nobody waits for.
+void Abandon(StartedFetch::Exchange& exchange) {
+  exchange.slot->Cancel();
+  if (exchange.worker) CloseHandle(exchange.worker);
+  rt::FileClose(exchange.packet);
+  DropSlot(exchange.packet);
+}
+
+}  // namespace
+
+Bytes PageFetch(const Text& url, const Text& method, const Text& proxy, const Text& userName,
+                const Text& password, const Text& extraHeaders, const Text& postData,
+                std::int32_t timeoutSeconds, Text* responseHeaders, const Text& cookies) {
+  StartedFetch::Exchange exchange =
+      Begin({url, method, proxy, userName, password, extraHeaders, postData, cookies});
+  return Finish(exchange, FetchWaitMilliseconds(timeoutSeconds), responseHeaders);
+}
+
+StartedFetch::StartedFetch(const Text& url)
+    : exchange_(std::make_unique<Exchange>(Begin({url, {}, {}, {}, {}, {}, {}, {}}))) {}
+
+StartedFetch::~StartedFetch() {
+  if (exchange_) Abandon(*exchange_);
+}
+
+Bytes StartedFetch::Take() {
+  if (!exchange_) return {};
+  std::unique_ptr<Exchange> exchange = std::move(exchange_);
+  return Finish(*exchange, FetchWaitMilliseconds(0), nullptr);
 }
 
 }  // namespace zoq::fetch

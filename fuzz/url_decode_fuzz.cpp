@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "check.h"
+#include "platform/win32.h"
 #include "text/decode.h"
 
 using namespace zoq;
@@ -19,6 +20,42 @@ bool PlainAscii(const Text& t) {
     const auto u = static_cast<unsigned char>(c);
     return u >= 1 && u <= 127 && c != '%';
   });
+}
+
+// The conversion of the whole byte set in one pair of calls, ending at the
+// first zero: what the piecewise conversion must give.
+Text WholeConversion(Bytes b) {
+  if (!b.empty() && b.back() < 127) b.push_back(0);
+  if (b.empty()) return {};
+  const auto* source = reinterpret_cast<LPCCH>(b.data());
+  const int length = static_cast<int>(b.size());
+  const int count = MultiByteToWideChar(CP_UTF8, 0, source, length, nullptr, 0);
+  if (count <= 0) return {};
+  Bytes wide(2 * static_cast<std::size_t>(count), 0);
+  MultiByteToWideChar(CP_UTF8, 0, source, length, reinterpret_cast<LPWSTR>(wide.data()), count);
+  return WideToLocal(wide);
+}
+
+// Percent escapes decoded on their own, byte by byte.
+Bytes PercentDecoded(const Text& t) {
+  auto hex = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  Bytes out;
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    const int high = t[i] == '%' && i + 2 < t.size() ? hex(t[i + 1]) : -1;
+    const int low = high >= 0 ? hex(t[i + 2]) : -1;
+    if (low < 0) {
+      out.push_back(static_cast<std::uint8_t>(t[i]));
+      continue;
+    }
+    if (high != 0 || low != 0) out.push_back(static_cast<std::uint8_t>(high * 16 + low));
+    i += 2;
+  }
+  return out;
 }
 
 }  // namespace
@@ -38,6 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // most two bytes per UTF-16 unit.
     FUZZ_CHECK(r.size() <= 2 * t.size() + 2);
     if (PlainAscii(t)) FUZZ_CHECK(r == t);
+    FUZZ_CHECK(r == WholeConversion(PercentDecoded(t)));
   } else if (which == 1) {
     Bytes b(raw.begin(), raw.end());
     const Bytes before = b;
@@ -47,6 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The only change allowed to the caller's bytes is one appended zero.
     FUZZ_CHECK(b == before || (b.size() == before.size() + 1 && b.back() == 0 &&
                                std::equal(before.begin(), before.end(), b.begin())));
+    FUZZ_CHECK(r == WholeConversion(before));
   } else {
     const Bytes wide(raw.begin(), raw.end());
     const Text r = WideToLocal(wide);

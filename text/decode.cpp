@@ -1,8 +1,11 @@
 // Percent decoding, then UTF-8 to code page 936 through UTF-16 with the
-// platform's conversion calls.
+// platform's conversion calls where the text is not plain ASCII.
 
+#include <cstdint>
 #include <cstring>
 #include <limits>
+#include <utility>
+#include <vector>
 
 #include "platform/win32.h"
 #include "text/decode.h"
@@ -35,48 +38,154 @@ std::size_t UnitsBeforeZero(const Bytes& wide) {
   return i;
 }
 
+// Runs of at least this many bytes that pass unchanged are copied as they
+// are; shorter ones go through the conversion with the characters around
+// them.
+constexpr std::size_t kCopiedRun = 32;
+constexpr std::size_t kPendingLimit = 64 << 10;
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+bool HasZeroByte(std::uint64_t w) { return ((w - kOnes) & ~w & kHighBits) != 0; }
+
+// Bytes at the start of [s, s + n) that both the decoding and the conversion
+// leave as they are: below 128, and neither zero nor `stop`.
+std::size_t PlainRun(const std::uint8_t* s, std::size_t n, std::uint8_t stop) {
+  const std::uint64_t stops = kOnes * stop;
+  std::size_t i = 0;
+  for (; n - i >= 8; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, s + i, 8);
+    if ((w & kHighBits) != 0 || HasZeroByte(w) || HasZeroByte(w ^ stops)) break;
+  }
+  while (i < n && s[i] < 0x80 && s[i] != 0 && s[i] != stop) ++i;
+  return i;
+}
+
+// Bytes of 128 or more at the start of [s, s + n).
+std::size_t HighRun(const std::uint8_t* s, std::size_t n) {
+  std::size_t i = 0;
+  for (; n - i >= 8; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, s + i, 8);
+    if ((w & kHighBits) != kHighBits) break;
+  }
+  while (i < n && s[i] >= 0x80) ++i;
+  return i;
+}
+
+// Converts UTF-8 without a zero byte to code page 936 onto the end of
+// `out`; `wide` is scratch space kept between calls.
+void AppendConverted(const std::uint8_t* s, std::size_t n, std::vector<WCHAR>& wide, Text& out) {
+  if (n == 0) return;
+  // No more units than bytes, and no more than two bytes per unit: the
+  // buffers are sized without asking first.
+  if (wide.size() < n) wide.resize(n);
+  const int units = MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<LPCCH>(s),
+                                        static_cast<int>(n), wide.data(), static_cast<int>(n));
+  if (units <= 0) return;
+  const std::size_t at = out.size();
+  out.resize(at + 2 * static_cast<std::size_t>(units));
+  const int written = WideCharToMultiByte(CP_ACP, 0, wide.data(), units, out.data() + at,
+                                          2 * units, nullptr, nullptr);
+  out.resize(at + (written > 0 ? static_cast<std::size_t>(written) : 0));
+}
+
+// Ill-formed UTF-8 ends at an ASCII byte and each UTF-16 unit converts on
+// its own, so the text may be converted piece by piece at ASCII bytes: long
+// plain runs, the bulk of a page, are copied, and only the bytes between
+// them go through the conversion calls.
+class LocalText {
+ public:
+  explicit LocalText(std::size_t size) { out_.reserve(size); }
+  // Bytes for the conversion.
+  void Add(const std::uint8_t* s, std::size_t n) { pending_.insert(pending_.end(), s, s + n); }
+  void Add(std::uint8_t b) { pending_.push_back(b); }
+  // Bytes that pass unchanged: a long run is copied, and so is a short one
+  // once the bytes waiting for the conversion are many, which keeps its
+  // buffers small on a page with little ASCII.
+  void AddPlain(const std::uint8_t* s, std::size_t n) {
+    if (n == 0) return;
+    if (n < kCopiedRun && pending_.size() < kPendingLimit) {
+      Add(s, n);
+      return;
+    }
+    Flush();
+    out_.append(reinterpret_cast<const char*>(s), n);
+  }
+  Text Take() {
+    Flush();
+    return std::move(out_);
+  }
+
+ private:
+  void Flush() {
+    AppendConverted(pending_.data(), pending_.size(), wide_, out_);
+    pending_.clear();
+  }
+  Text out_;
+  Bytes pending_;
+  std::vector<WCHAR> wide_;
+};
+
 }  // namespace
 
 // "%" with two hexadecimal digits in either case is the byte they spell; a
 // "%" without them is kept as it is, and the bytes after it are read as
 // usual. "%00" adds nothing, since a text holds no zero byte.
+//
+// One pass: the decoded bytes go straight to the conversion, which reads
+// them as UTF-8 up to a zero byte of the text.
 Text UrlDecode(const Text& text) {
-  Bytes decoded;
-  decoded.reserve(text.size() + 1);
   const auto* s = reinterpret_cast<const std::uint8_t*>(text.data());
   const std::size_t n = text.size();
+  if (n >= kMaxInt) return {};
+  LocalText local(n);
   std::size_t i = 0;
   while (i < n) {
-    const void* found = std::memchr(s + i, '%', n - i);
-    const std::size_t percent = found ? static_cast<const std::uint8_t*>(found) - s : n;
-    decoded.insert(decoded.end(), s + i, s + percent);
-    if (percent == n) break;
-    const int high = percent + 2 < n ? HexValue(s[percent + 1]) : -1;
-    const int low = high >= 0 ? HexValue(s[percent + 2]) : -1;
+    const std::size_t run = PlainRun(s + i, n - i, '%');
+    local.AddPlain(s + i, run);
+    i += run;
+    if (i == n || s[i] == 0) break;
+    if (s[i] != '%') {
+      const std::size_t high = HighRun(s + i, n - i);
+      local.Add(s + i, high);
+      i += high;
+      continue;
+    }
+    const int high = i + 2 < n ? HexValue(s[i + 1]) : -1;
+    const int low = high >= 0 ? HexValue(s[i + 2]) : -1;
     if (low >= 0) {
-      if (high != 0 || low != 0) decoded.push_back(static_cast<std::uint8_t>(high * 16 + low));
-      i = percent + 3;
+      if (high != 0 || low != 0) local.Add(static_cast<std::uint8_t>(high * 16 + low));
+      i += 3;
     } else {
-      decoded.push_back('%');
-      i = percent + 1;
+      local.Add('%');
+      i += 1;
     }
   }
-  return Utf8ToLocal(decoded);
+  return local.Take();
 }
 
 Text Utf8ToLocal(Bytes& bytes) {
-  // The zero byte makes the conversions stop at it and end the text there;
-  // a last byte of 127 or more is left alone, and the text is then converted
-  // to the end of the buffer instead.
+  // The caller's byte set gets a terminator after a last byte below 127;
+  // the text ends at the first zero byte in any case.
   if (!bytes.empty() && bytes.back() < 127) bytes.push_back(0);
-  if (bytes.empty() || bytes.size() > kMaxInt) return {};
-  const auto* source = reinterpret_cast<LPCCH>(bytes.data());
-  const int length = static_cast<int>(bytes.size());
-  const int count = MultiByteToWideChar(CP_UTF8, 0, source, length, nullptr, 0);
-  if (count <= 0) return {};
-  Bytes wide(2 * static_cast<std::size_t>(count), 0);
-  MultiByteToWideChar(CP_UTF8, 0, source, length, reinterpret_cast<LPWSTR>(wide.data()), count);
-  return WideToLocal(wide);
+  if (bytes.size() > kMaxInt) return {};
+  const std::uint8_t* s = bytes.data();
+  const std::size_t n = bytes.size();
+  LocalText local(n);
+  std::size_t i = 0;
+  while (i < n) {
+    const std::size_t run = PlainRun(s + i, n - i, 0);
+    local.AddPlain(s + i, run);
+    i += run;
+    if (i == n || s[i] == 0) break;
+    const std::size_t high = HighRun(s + i, n - i);
+    local.Add(s + i, high);
+    i += high;
+  }
+  return local.Take();
 }
 
 Text WideToLocal(const Bytes& wide) {

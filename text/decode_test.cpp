@@ -48,6 +48,24 @@ TEST(UrlDecode, BytesThatAreNotUtf8AreReplaced) {
   EXPECT_EQ(UrlDecode("a%F0%9F%98%80b"), "a??b");
 }
 
+// Long ASCII runs are copied around the converted parts, and a page with
+// little ASCII is converted in pieces: neither may lose or split a
+// character, also across escapes and broken sequences at the seams.
+TEST(UrlDecode, LargePagesConvertWholeAtEverySeam) {
+  const std::string ascii(40, 'x');
+  Text page, expected;
+  Bytes raw;
+  for (int i = 0; i < 30000; ++i) {
+    const std::string escaped = i % 7 == 0 ? ascii + "\xE4%B8\xAD" : "\xE6\x96\x87 a%E4%B8";
+    const std::string plain = i % 7 == 0 ? ascii + "\xE4\xB8\xAD" : "\xE6\x96\x87 a\xE4\xB8";
+    page += escaped;
+    raw.insert(raw.end(), plain.begin(), plain.end());
+    expected += i % 7 == 0 ? ascii + "\xD6\xD0" : "\xCE\xC4 a?";
+  }
+  EXPECT_EQ(UrlDecode(page), expected);
+  EXPECT_EQ(Utf8ToLocal(raw), expected);
+}
+
 // A "%" without two hexadecimal digits after it stays a "%" and the bytes
 // after it are read as usual; it once swallowed the next two bytes and left a
 // stray byte in their place.

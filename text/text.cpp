@@ -137,8 +137,11 @@ std::int32_t ToInteger(double number) {
 Text BlankText(std::int32_t n) { return Text(Count(n), ' '); }
 
 Text TextFromBytes(const Bytes& bytes) {
-  const auto zero = std::find(bytes.begin(), bytes.end(), std::uint8_t{0});
-  return Text(bytes.begin(), zero);
+  // As one block: a page may be many megabytes.
+  if (bytes.empty()) return {};
+  const auto* data = reinterpret_cast<const char*>(bytes.data());
+  const void* zero = std::memchr(data, 0, bytes.size());
+  return Text(data, zero ? static_cast<const char*>(zero) - data : bytes.size());
 }
 
 Text TextFromInteger(std::int64_t value) { return std::to_string(value); }

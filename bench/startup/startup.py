@@ -10,14 +10,27 @@ shows the message box of its start-up check (against a matching loopback
 page served here), so two times are given for it: to its first window (the
 box) and to its main window, the box being answered at once by xdotool.
 The same label showing Chinese text is measured too, to tell what the
-Chinese fonts alone cost. Peak memory is the process's maximum resident set (wait4) after its main
+Chinese fonts alone cost, and the floor: the reference on the program's
+own stack (both Chinese faces, one libcurl GET of the page). Peak memory is the process's maximum resident set (wait4) after its main
 window has been up for a second. Medians over --rounds, programs
 alternating so that drift on a busy machine hits both alike.
+
+With --before, a second build of the program (an older one) is measured
+alongside, alternating with the first; its idle CPU is measured at the same
+time as the first's. Idle CPU is the time the process's threads spent on a
+CPU (schedstat); wake-ups are the main thread's voluntary context switches.
+
+With --answer-after-ms the run measures only start -> box, each program
+against the page answered at once and answered that many milliseconds late
+(a server across the internet), alternating: what of the wait the start-up
+hides.
 
 Usage: startup.py --program build/app/zoq_e2e
                   --reference build/bench/startup/zoq_startup_reference
                   --version-url http://127.0.0.1:18181/blog/zoq/article/1.html
+                  [--before old/build/app/zoq_e2e] [--answer-after-ms 200]
                   [--rounds 15] [--idle-seconds 30]
+(--rounds 0: the idle CPU alone)
 """
 import argparse
 import os
@@ -117,11 +130,22 @@ def run_program(session, watcher, program):
 
 
 def cpu_seconds(pid):
-    fields = Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+    """On-CPU time of all the process's threads (schedstat, nanoseconds)."""
+    total = 0
+    for task in Path(f"/proc/{pid}/task").iterdir():
+        try:
+            total += int((task / "schedstat").read_text().split()[0])
+        except (OSError, ValueError, IndexError):
+            pass  # a thread that ended meanwhile
+    return total / 1e9
 
 
-def idle_cpu(session, watcher, program, seconds):
+def main_thread_switches(pid):
+    status = Path(f"/proc/{pid}/task/{pid}/status").read_text()
+    return int(re.search(r"^voluntary_ctxt_switches:\s*(\d+)", status, re.M).group(1))
+
+
+def start_to_main_window(session, watcher, program):
     seen = watcher.count()
     proc = session.spawn([program], env=session.env(), stdout=subprocess.DEVNULL,
                          stderr=subprocess.DEVNULL)
@@ -130,13 +154,41 @@ def idle_cpu(session, watcher, program, seconds):
              lambda: any(w != box and title_of(session, w) == MAIN_TITLE
                          for _, w in watcher.since(seen)) or session.press_return(box),
              30, 0.05)
+    return proc
+
+
+def idle_cpu(session, watcher, programs, seconds):
+    """Each program's share of a core and main-thread wake-ups per second,
+    all of them idling at the same time."""
+    procs = [start_to_main_window(session, watcher, program) for program in programs]
     time.sleep(1.0)
-    before, t0 = cpu_seconds(proc.pid), time.monotonic()
+    before = [(cpu_seconds(p.pid), main_thread_switches(p.pid)) for p in procs]
+    t0 = time.monotonic()
     time.sleep(seconds)
-    after, t1 = cpu_seconds(proc.pid), time.monotonic()
-    proc.terminate()
-    proc.wait()
-    return (after - before) / (t1 - t0)
+    after = [(cpu_seconds(p.pid), main_thread_switches(p.pid)) for p in procs]
+    t1 = time.monotonic()
+    for proc in procs:
+        proc.terminate()
+        proc.wait()
+    return [((a[0] - b[0]) / (t1 - t0), (a[1] - b[1]) / (t1 - t0))
+            for b, a in zip(before, after)]
+
+
+def answer_delay(session, watcher, programs, delay_file, delay_ms, rounds):
+    """Start -> box of each program, page answered at once and late."""
+    times = {(name, d): [] for name in programs for d in (0, delay_ms)}
+    for _ in range(rounds):
+        for name, program in programs.items():
+            for d in (0, delay_ms):
+                delay_file.write_text(str(d))
+                times[(name, d)].append(run_program(session, watcher, program)[0])
+    print(f"rounds: {rounds}; page answered after {delay_ms} ms vs at once")
+    for name in programs:
+        at_once = 1000 * statistics.median(times[(name, 0)])
+        late = 1000 * statistics.median(times[(name, delay_ms)])
+        print(f"{name:8} start -> box: at once {at_once:7.1f} ms, late {late:7.1f} ms "
+              f"= {delay_ms} + {(late - delay_ms) / at_once:.2f} x at once "
+              f"(goal <= {delay_ms + 0.5 * at_once:.1f} ms)")
 
 
 def main():
@@ -144,14 +196,25 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--reference", required=True)
     parser.add_argument("--version-url", required=True)
+    parser.add_argument("--before", action="append", default=[],
+                        help="an older build; may be given more than once")
+    parser.add_argument("--answer-after-ms", type=int, default=0)
     parser.add_argument("--rounds", type=int, default=15)
     parser.add_argument("--idle-seconds", type=float, default=30)
     args = parser.parse_args()
 
     with Session(prefix="zoq-startup-bench-") as session:
         session.start_display()
-        session.serve_version_page(args.version_url, matching_page("1.2"))
+        delay_file = session.dir / "delay-ms"
+        session.serve_version_page(args.version_url, matching_page("1.2"), delay_file)
         watcher = MapWatcher(session)
+        programs = {"program": args.program}
+        for n, before in enumerate(args.before):
+            programs["before" + (f"-{n + 1}" if n else "")] = before
+        if args.answer_after_ms:
+            answer_delay(session, watcher, programs, delay_file, args.answer_after_ms, args.rounds)
+            return 0
+        before_rss, floor_rss = [], []
         ref_times, ref_rss, first_times, main_times, rss = [], [], [], [], []
         cjk_times, cjk_rss = [], []
         for _ in range(args.rounds):
@@ -161,28 +224,41 @@ def main():
             t, _, r = run_reference(session, watcher, args.reference, "cjk")
             cjk_times.append(t)
             cjk_rss.append(r)
+            floor_rss.append(run_reference(session, watcher, args.reference, "floor",
+                                           args.version_url)[2])
             first, main_t, r = run_program(session, watcher, args.program)
             first_times.append(first)
             main_times.append(main_t)
             rss.append(r)
+            if args.before:
+                before_rss.append(run_program(session, watcher, args.before[0])[2])
         ms = lambda values: 1000 * statistics.median(values)  # noqa: E731
         mib = lambda values: statistics.median(values) / 1024  # noqa: E731
-        print(f"rounds: {args.rounds}")
-        print(f"reference: start -> window mapped {ms(ref_times):7.1f} ms, "
-              f"peak RSS {mib(ref_rss):6.1f} MiB")
-        print(f"reference with a Chinese label: {ms(cjk_times):7.1f} ms "
-              f"({ms(cjk_times) / ms(ref_times):.2f}x), peak RSS {mib(cjk_rss):6.1f} MiB "
-              f"({mib(cjk_rss) / mib(ref_rss):.2f}x)")
-        print(f"program:   start -> first window  {ms(first_times):7.1f} ms "
-              f"({ms(first_times) / ms(ref_times):.2f}x)")
-        print(f"program:   start -> main window   {ms(main_times):7.1f} ms "
-              f"({ms(main_times) / ms(ref_times):.2f}x, box answered by xdotool)")
-        print(f"program:   peak RSS               {mib(rss):7.1f} MiB "
-              f"({mib(rss) / mib(ref_rss):.2f}x)")
+        if args.rounds:
+            print(f"rounds: {args.rounds}")
+            print(f"reference: start -> window mapped {ms(ref_times):7.1f} ms, "
+                  f"peak RSS {mib(ref_rss):6.1f} MiB")
+            print(f"reference with a Chinese label: {ms(cjk_times):7.1f} ms "
+                  f"({ms(cjk_times) / ms(ref_times):.2f}x), peak RSS {mib(cjk_rss):6.1f} MiB "
+                  f"({mib(cjk_rss) / mib(ref_rss):.2f}x)")
+            print(f"program:   start -> first window  {ms(first_times):7.1f} ms "
+                  f"({ms(first_times) / ms(ref_times):.2f}x)")
+            print(f"program:   start -> main window   {ms(main_times):7.1f} ms "
+                  f"({ms(main_times) / ms(ref_times):.2f}x, box answered by xdotool)")
+            print(f"program:   peak RSS               {mib(rss):7.1f} MiB "
+                  f"({mib(rss) / mib(ref_rss):.2f}x)")
+            print(f"floor (Qt, both Chinese faces, one libcurl GET): peak RSS "
+                  f"{mib(floor_rss):6.1f} MiB; program {mib(rss) / mib(floor_rss):.2f}x the floor")
+            if before_rss:
+                print(f"before:    peak RSS               {mib(before_rss):7.1f} MiB "
+                      f"({mib(before_rss) / mib(ref_rss):.2f}x, "
+                      f"{mib(before_rss) / mib(floor_rss):.2f}x the floor)")
         if args.idle_seconds > 0:
-            share = idle_cpu(session, watcher, args.program, args.idle_seconds)
-            print(f"program:   idle CPU over {args.idle_seconds:.0f} s with the clock running: "
-                  f"{100 * share:.3f} % of a core")
+            idle = idle_cpu(session, watcher, list(programs.values()), args.idle_seconds)
+            for name, (share, wakeups) in zip(programs, idle):
+                print(f"{name + ':':10} idle CPU over {args.idle_seconds:.0f} s with the clock "
+                      f"running: {100 * share:.3f} % of a core, main thread "
+                      f"{wakeups:.1f} wake-ups/s")
     return 0
 
 

@@ -12,10 +12,15 @@ round of each (the first program in a prefix builds Wine's font cache).
 Medians and lower quartiles over --rounds, the order alternating round by
 round. Also prints the program's size as built and stripped.
 
+With --answer-after-ms the run measures only the program (and the build
+given with --before) against the page answered at once and answered that
+many milliseconds late, alternating, as startup.py does.
+
 Usage: startup_wine.py --program build-win/app/zoq_e2e.exe
            --reference build-win/tests/e2e/win/zoq_startup_reference_box.exe
            --version-url http://127.0.0.1:18181/blog/zoq/article/1.html
            [--wine build-win/wine-e2e] [--rounds 11]
+           [--before old/build-win/app/zoq_e2e.exe --answer-after-ms 200]
 """
 import argparse
 import shutil
@@ -64,6 +69,40 @@ def sizes(program):
         return program.stat().st_size, stripped.stat().st_size
 
 
+def answer_delay(args):
+    runner = wine.Wine(args.wine, winlist=None)
+    programs = {"program": args.program}
+    if args.before:
+        programs["before"] = args.before
+    delays = (0, args.answer_after_ms)
+    times = {(name, d): [] for name in programs for d in delays}
+    with Session(prefix="zoq-startup-wine-", runner=runner) as session:
+        session.start_display()
+        delay_file = session.dir / "delay-ms"
+        session.serve_version_page(args.version_url, matching_page("1.2"), delay_file)
+        watcher = MapWatcher(session)
+        for program in programs.values():
+            time_to_box(session, watcher, runner, program)
+        for n in range(args.rounds):
+            order = list(programs.items())
+            for name, program in order if n % 2 == 0 else reversed(order):
+                for d in delays:
+                    delay_file.write_text(str(d))
+                    times[(name, d)].append(time_to_box(session, watcher, runner, program))
+                    time.sleep(0.3)
+    print(f"rounds: {args.rounds}; page answered after {args.answer_after_ms} ms vs at once")
+    for name in programs:
+        at_once = 1000 * statistics.median(times[(name, 0)])
+        late = 1000 * statistics.median(times[(name, args.answer_after_ms)])
+        print(f"{name:8} start -> box: at once {at_once:7.1f} ms, late {late:7.1f} ms "
+              f"= {args.answer_after_ms} + {(late - args.answer_after_ms) / at_once:.2f} x at once "
+              f"(goal <= {args.answer_after_ms + 0.5 * at_once:.1f} ms)")
+        low = [1000 * statistics.quantiles(times[(name, d)], n=4)[0] for d in delays]
+        print(f"{'':8} lower quartiles: at once {low[0]:7.1f} ms, late {low[1]:7.1f} ms "
+              f"= {args.answer_after_ms} + {(low[1] - args.answer_after_ms) / low[0]:.2f} x")
+    return 0
+
+
 def main():
     top = Path(__file__).resolve().parents[2]
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
@@ -72,7 +111,11 @@ def main():
     parser.add_argument("--version-url", required=True)
     parser.add_argument("--wine", type=Path, default=top / "build-win" / "wine-e2e")
     parser.add_argument("--rounds", type=int, default=11)
+    parser.add_argument("--before", type=Path)
+    parser.add_argument("--answer-after-ms", type=int, default=0)
     args = parser.parse_args()
+    if args.answer_after_ms:
+        return answer_delay(args)
 
     runner = wine.Wine(args.wine, winlist=None)
     with Session(prefix="zoq-startup-wine-", runner=runner) as session:

@@ -184,13 +184,15 @@ class Session:
         return self.browser_log.read_text(encoding="utf-8").splitlines()
 
     # --- servers and programs ---
-    def serve_version_page(self, version_url, page):
-        """The loopback version page the program checks at start-up."""
+    def serve_version_page(self, version_url, page, delay_file=None):
+        """The loopback version page the program checks at start-up; with
+        `delay_file`, answered as late as that file says (version_server.py)."""
         body = self.dir / "page.html"
         body.write_bytes(page)
         port = urlsplit(version_url).port or 80
+        delay = ["--delay-file", str(delay_file)] if delay_file else []
         proc = self.spawn([sys.executable, str(HERE / "version_server.py"), "--port", str(port),
-                           "--body", str(body)], stdout=subprocess.PIPE, text=True)
+                           "--body", str(body), *delay], stdout=subprocess.PIPE, text=True)
         check(proc.stdout.readline().strip() == "ready",
               f"the version server did not start (port {port} in use?)")
 

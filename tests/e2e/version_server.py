@@ -4,8 +4,10 @@ version check.
 
 It answers every GET with the same page (the bytes of --body, or an empty body
 without it) and keeps each request's raw bytes, exactly as received, in
---record-dir as request-1.bin, request-2.bin, ... When it listens it prints
-"ready" on stdout, so a caller can start the program only then.
+--record-dir as request-1.bin, request-2.bin, ... With --delay-file it
+answers each request that many milliseconds late, as read from that file
+then (a server across the internet; no file, no delay). When it listens it
+prints "ready" on stdout, so a caller can start the program only then.
 """
 import argparse
 import socket
@@ -22,12 +24,19 @@ class Server(socketserver.ThreadingTCPServer):
     allow_reuse_address = True
     daemon_threads = True
 
-    def __init__(self, port, body, record_dir):
+    def __init__(self, port, body, record_dir, delay_file=None):
         super().__init__(("127.0.0.1", port), Handler)
         self.body = body
         self.record_dir = record_dir
+        self.delay_file = delay_file
         self.count = 0
         self.lock = threading.Lock()
+
+    def delay(self):
+        try:
+            return int(self.delay_file.read_text()) / 1000 if self.delay_file else 0
+        except (OSError, ValueError):
+            return 0
 
     def record(self, raw):
         with self.lock:
@@ -53,6 +62,7 @@ class Handler(socketserver.BaseRequestHandler):
         self.server.record(raw)
         if b"\r\n\r\n" not in raw:
             return
+        time.sleep(self.server.delay())
         body = self.server.body
         head = (
             "HTTP/1.1 200 OK\r\n"
@@ -76,13 +86,14 @@ def main():
     parser.add_argument("--port", type=int, required=True)
     parser.add_argument("--body", type=Path)
     parser.add_argument("--record-dir", type=Path)
+    parser.add_argument("--delay-file", type=Path)
     args = parser.parse_args()
 
     body = args.body.read_bytes() if args.body else b""
     # A port just given up by another run can take a moment to come free.
     for attempt in range(50):
         try:
-            server = Server(args.port, body, args.record_dir)
+            server = Server(args.port, body, args.record_dir, args.delay_file)
             break
         except OSError as error:
             if attempt == 49:

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -176,7 +177,7 @@ ParsedRequest ParseRequest(const std::string& raw) {
   return r;
 }
 
-LoopbackServer::LoopbackServer() {
+LoopbackServer::LoopbackServer(int port) {
   StartSockets();
   NativeSocket s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   listener_ = static_cast<Socket>(s);
@@ -184,7 +185,12 @@ LoopbackServer::LoopbackServer() {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+#ifndef _WIN32
+  // A fixed port may still hold a closed connection of an earlier server.
+  int reuse = 1;
+  if (port != 0) setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+#endif
   socklen_t size = sizeof address;
   if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(s, 64) != 0 ||
       getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) != 0)

@@ -19,6 +19,11 @@ struct VersionCheckServices {
 // PageFetch, the runtime's message box, browser hand-off and program end.
 VersionCheckServices RealVersionCheckServices();
 
+// Sends the version page's request at once, ahead of the toolkit and the
+// main window, so that the page travels while they are built; the real
+// services' fetch then takes its result instead of sending its own.
+void StartVersionFetch();
+
 // Handler of the main window's created event. On a match it starts 时钟1
 // once the message is dismissed; on any difference it opens the download
 // page and ends the program, so the window never shows.

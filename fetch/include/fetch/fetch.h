@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "runtime/core.h"
 #include "text/text.h"
@@ -23,5 +24,26 @@ Bytes PageFetch(const Text& url, const Text& method = {}, const Text& proxy = {}
                 const Text& extraHeaders = {}, const Text& postData = {},
                 std::int32_t timeoutSeconds = 0, Text* responseHeaders = nullptr,
                 const Text& cookies = {});
+
+// A GET of `url` sent at once on its worker, as PageFetch(url) sends it, for
+// a caller with other work to do while the page travels.
+class StartedFetch {
+ public:
+  explicit StartedFetch(const Text& url);
+  // Not taken: the worker is abandoned as at a time-out.
+  ~StartedFetch();
+  StartedFetch(const StartedFetch&) = delete;
+  StartedFetch& operator=(const StartedFetch&) = delete;
+
+  // What PageFetch(url) returns, waiting as it waits (the quiet time counted
+  // from this call) if the worker has not finished. Once: after that, the
+  // empty byte set.
+  Bytes Take();
+
+  struct Exchange;
+
+ private:
+  std::unique_ptr<Exchange> exchange_;
+};
 
 }  // namespace zoq::fetch

@@ -71,9 +71,10 @@ class LoopbackServer {
   // the server received); returns the answer.
   using Handler = std::function<Reply(const std::string& request, std::size_t index)>;
 
-  // Listens at once on 127.0.0.1 with a port the system chooses. Without a
-  // handler or script every request gets an empty 200 response.
-  LoopbackServer();
+  // Listens at once on 127.0.0.1 with a port the system chooses, or with
+  // `port`. Without a handler or script every request gets an empty 200
+  // response.
+  explicit LoopbackServer(int port = 0);
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;

@@ -22,6 +22,7 @@
 #include "look.h"
 #include "qt.h"
 #include "runtime/ui_testing.h"
+#include "tab_order.h"
 #include "window_base.h"
 
 namespace zoq::ui {
@@ -137,6 +138,15 @@ void FormWindow::BuildControls() {
                           std::max(0, c.desc.height));
     c.widget->setVisible(c.desc.visible);
     c.widget->raise();  // list order is stacking order among siblings
+    if (!TakesFocus(c.desc)) c.widget->setFocusPolicy(Qt::NoFocus);
+  }
+  // Tab follows the layout, whatever the parents and stacking.
+  QWidget* previous = nullptr;
+  for (std::size_t i : TabStops(form_.controls)) {
+    if (QWidget* widget = controls_[i].widget) {
+      if (previous) QWidget::setTabOrder(previous, widget);
+      previous = widget;
+    }
   }
 }
 
@@ -199,7 +209,6 @@ QWidget* FormWindow::CreateWidget(Control& c) {
       auto* button = new QToolButton(this);
       button->setAutoRaise(true);
       button->setToolButtonStyle(Qt::ToolButtonIconOnly);
-      button->setFocusPolicy(Qt::NoFocus);
       const QImage image = LoadPicture(desc.picture);
       if (!image.isNull()) {
         // The picture sits in the button's top-left corner, scaled down
@@ -372,6 +381,15 @@ bool FormWindow::event(QEvent* event) {
   const bool handled = QWidget::event(event);
   switch (event->type()) {
     case QEvent::Show:
+      // The first tab stop has the focus when the window first shows.
+      if (!focusWidget()) {
+        const std::size_t first = NextTabStop(form_.controls, kNoControl, true);
+        if (first != kNoControl && controls_[first].widget) {
+          controls_[first].widget->setFocus(Qt::TabFocusReason);
+        }
+      }
+      FitFrame();
+      break;
     case QEvent::Move:
     case QEvent::Resize:
       FitFrame();

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <map>
 
+#include "tab_order.h"
 #include "window_base.h"
 
 namespace zoq::ui {
@@ -55,6 +56,8 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
                            UINT_PTR id, DWORD_PTR data);
 LRESULT CALLBACK BorderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                             UINT_PTR id, DWORD_PTR data);
+LRESULT CALLBACK GraphicButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR id, DWORD_PTR data);
 
 void RegisterFormClass() {
   static const bool registered = [] {
@@ -150,6 +153,14 @@ class FormWindow final : public FormBase<WinControl> {
 
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+  // Tab or Shift+Tab: the next tab stop in layout order takes the focus,
+  // an edit box with its text selected so that typing replaces it.
+  void MoveFocus(bool forward) {
+    const Control* now = FindWindow(GetFocus());
+    const std::size_t from = now ? static_cast<std::size_t>(now - controls_.data()) : kNoControl;
+    FocusControl(NextTabStop(form_.controls, from, forward));
+  }
+
  protected:
   // --- FormBase ---
   void ShowTitle(const Text& title) override {
@@ -205,8 +216,12 @@ class FormWindow final : public FormBase<WinControl> {
   LRESULT ControlColour(HDC dc, HWND child);
   void DrawItem(const DRAWITEMSTRUCT& item);
   void DpiChanged(UINT dpi, const RECT& suggested);
+  void FocusControl(std::size_t index);
+  void RestoreFocus();
 
   HWND hwnd_ = nullptr;
+  // The control that had the focus when the window was last deactivated.
+  std::size_t savedFocus_ = kNoControl;
   UINT dpi_ = 96;
   bool revealed_ = false;
   HICON bigIcon_ = nullptr;
@@ -325,6 +340,7 @@ HWND FormWindow::CreateChild(Control& c) {
   c.hwnd = child;  // its font comes when the window first shows (Reveal)
   if (desc.kind == Kind::GroupBox) SetWindowSubclass(child, FrameProc, 1, 0);
   if (desc.kind == Kind::Label && desc.border) SetWindowSubclass(child, BorderProc, 2, 0);
+  if (desc.kind == Kind::GraphicButton) SetWindowSubclass(child, GraphicButtonProc, 3, 0);
   if (desc.kind == Kind::EditBox) {
     SendMessageW(child, EM_SETLIMITTEXT, 0, 0);  // 0: as long as the system allows
     if (desc.visible) PushEditText(c);
@@ -531,6 +547,23 @@ void FormWindow::DrawItem(const DRAWITEMSTRUCT& item) {
   }
 }
 
+void FormWindow::FocusControl(std::size_t index) {
+  if (index >= controls_.size() || !controls_[index].hwnd) return;
+  Control& c = controls_[index];
+  SetFocus(c.hwnd);
+  if (c.desc.kind == Kind::EditBox) SendMessageW(c.hwnd, EM_SETSEL, 0, -1);
+}
+
+// Back to the control that had the focus, else to the first tab stop.
+void FormWindow::RestoreFocus() {
+  if (savedFocus_ < controls_.size() && controls_[savedFocus_].hwnd &&
+      IsWindowEnabled(controls_[savedFocus_].hwnd)) {
+    SetFocus(controls_[savedFocus_].hwnd);
+  } else {
+    FocusControl(NextTabStop(form_.controls, kNoControl, true));
+  }
+}
+
 void FormWindow::DpiChanged(UINT dpi, const RECT& suggested) {
   dpi_ = dpi;
   SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
@@ -597,6 +630,21 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DPICHANGED:
       DpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case WM_ACTIVATE:
+      // A plain window would keep the focus itself: as in a dialog, it goes
+      // back to the control that had it (a message box or another program
+      // took it away meanwhile).
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        if (const Control* had = FindWindow(GetFocus())) {
+          savedFocus_ = static_cast<std::size_t>(had - controls_.data());
+        }
+      } else if (!HIWORD(wParam)) {
+        RestoreFocus();
+      }
+      return 0;
+    case WM_SETFOCUS:
+      RestoreFocus();
       return 0;
     default:
       break;
@@ -710,6 +758,55 @@ LRESULT CALLBACK BorderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
   return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
+// A graphic button is clicked like any button but never takes the focus: a
+// click leaves it where it was (in the note being typed), and so Space can
+// never press it again.
+LRESULT CALLBACK GraphicButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR, DWORD_PTR) {
+  auto inside = [hwnd, lParam] {
+    RECT client;
+    GetClientRect(hwnd, &client);
+    const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    return PtInRect(&client, at) != FALSE;
+  };
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      SetCapture(hwnd);
+      SendMessageW(hwnd, BM_SETSTATE, TRUE, 0);
+      return 0;
+    case WM_MOUSEMOVE:
+      if (GetCapture() == hwnd) SendMessageW(hwnd, BM_SETSTATE, inside() ? TRUE : FALSE, 0);
+      return 0;
+    case WM_LBUTTONUP: {
+      if (GetCapture() != hwnd) return 0;
+      const bool click = inside();
+      ReleaseCapture();  // unpresses it (WM_CAPTURECHANGED)
+      if (click) {
+        // May free the window and this button: nothing of either is used after.
+        SendMessageW(GetParent(hwnd), WM_COMMAND,
+                     MAKEWPARAM(GetDlgCtrlID(hwnd), BN_CLICKED), reinterpret_cast<LPARAM>(hwnd));
+      }
+      return 0;
+    }
+    case WM_CAPTURECHANGED:
+      SendMessageW(hwnd, BM_SETSTATE, FALSE, 0);
+      return 0;
+    case WM_SETFOCUS:
+      // Given the focus some other way: it goes straight back.
+      if (wParam && IsWindow(reinterpret_cast<HWND>(wParam))) {
+        SetFocus(reinterpret_cast<HWND>(wParam));
+      }
+      return 0;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, GraphicButtonProc, 3);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
 FormWindow* Build(const FormSpec& form, const Binder& bind, HWND owner) {
   if (ProgramEnding()) return nullptr;
   auto* window = new FormWindow(form, owner);
@@ -733,9 +830,20 @@ void FreeDestroyedWindows() {
 }
 
 void Dispatch(MSG& message) {
-  // Tab and the arrow keys move between controls, as in a dialog.
-  HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-  if (root && IsDialogMessageW(root, &message)) return;
+  // Tab and Shift+Tab go through the window's tab stops in layout order
+  // (the dialog manager would follow the stacking order instead). Every
+  // other key goes to the control with the focus, as on the other backend.
+  if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && message.hwnd &&
+      GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0) {
+    const HWND root = GetAncestor(message.hwnd, GA_ROOT);
+    for (WindowBase* open : OpenWindows()) {
+      auto* window = static_cast<FormWindow*>(open);
+      if (window->Handle() == root) {
+        window->MoveFocus(GetKeyState(VK_SHIFT) >= 0);
+        return;
+      }
+    }
+  }
   TranslateMessage(&message);
   DispatchMessageW(&message);
 }

@@ -113,5 +113,6 @@ QString PathFromText(const Text& text) {
 namespace zoq::ui::testing {
 
 Text Gbk(const char16_t* text) { return FromQString(QString::fromUtf16(text)); }
+std::u16string Utf16(const Text& text) { return ToQString(text).toStdU16String(); }
 
 }  // namespace zoq::ui::testing

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <map>
 
+#include "runtime/ui_testing.h"
 #include "tab_order.h"
 #include "window_base.h"
 
@@ -105,6 +106,10 @@ class FormWindow final : public FormBase<WinControl> {
   }
 
   HWND Handle() const { return hwnd_; }
+  HWND ControlHandle(const Text& name) const {
+    const Control* c = Find(name);
+    return c ? c->hwnd : nullptr;
+  }
 
   // Shows the window, first making its hidden controls, giving every
   // control its font, decoding what it shows and naming its controls for
@@ -894,3 +899,26 @@ Window* LoadWindow(const FormSpec& form, const Binder& bind, Window* owner, bool
 }
 
 }  // namespace zoq::ui
+
+namespace zoq::ui::testing {
+
+void* NativeWindow(const Window& window) {
+  const auto* form = dynamic_cast<const FormWindow*>(&window);
+  return form ? form->Handle() : nullptr;
+}
+
+void* NativeControl(const Window& window, const Text& control) {
+  const auto* form = dynamic_cast<const FormWindow*>(&window);
+  return form ? form->ControlHandle(control) : nullptr;
+}
+
+Text Gbk(const char16_t* text) {
+  return win::Narrow(std::wstring(reinterpret_cast<const wchar_t*>(text)));
+}
+
+std::u16string Utf16(const Text& text) {
+  const std::wstring wide = win::Wide(text);
+  return std::u16string(wide.begin(), wide.end());
+}
+
+}  // namespace zoq::ui::testing

@@ -1,7 +1,9 @@
-// The Qt backend's test face: the widgets behind a window and its controls,
-// for tests that look at what Qt shows. Tests only; product code stays with
-// runtime/ui.h.
+// The window layer's test face: what lies behind a window and its controls,
+// for tests that look at what the toolkit shows. Tests only; product code
+// stays with runtime/ui.h.
 #pragma once
+
+#include <string>
 
 #include "runtime/ui.h"
 
@@ -9,12 +11,20 @@ class QWidget;
 
 namespace zoq::ui::testing {
 
+#ifdef _WIN32
+// The HWND of a window, or of one of its controls; nullptr for timers,
+// dialogs and unknown names.
+void* NativeWindow(const Window& window);
+void* NativeControl(const Window& window, const Text& control);
+#else
 // The window's top-level widget; nullptr for a window of another kind.
 QWidget* TopLevel(const Window& window);
 // The widget of a control; nullptr for timers, dialogs and unknown names.
 QWidget* Widget(const Window& window, const Text& control);
+#endif
 
-// A code-page 936 text, spelled in UTF-16 in the test's source.
+// A code-page 936 text, spelled in UTF-16 in the test's source; and back.
 Text Gbk(const char16_t* text);
+std::u16string Utf16(const Text& text);
 
 }  // namespace zoq::ui::testing

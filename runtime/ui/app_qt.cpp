@@ -15,6 +15,7 @@
 #include "platform/wait.h"
 #include "controls_qt.h"
 #include "qt.h"
+#include "shell.h"
 
 namespace zoq::ui {
 namespace {
@@ -75,13 +76,9 @@ void SubstituteFaces() {
   QFont::insertSubstitutions(QStringLiteral("Fixedsys"), mono);
 }
 
-void EndNow() {
-  SetProgramEnding(true);
-  CloseAllWindows();
-  QCoreApplication::exit(0);  // leaves every running event loop, nested ones too
-}
-
 }  // namespace
+
+void LeaveEveryLoop() { QCoreApplication::exit(0); }  // nested loops too
 
 struct Application::State {
   std::unique_ptr<QApplication> app;

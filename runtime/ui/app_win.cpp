@@ -9,14 +9,10 @@
 
 #include <map>
 
+#include "shell.h"
+
 namespace zoq::ui {
 namespace {
-
-void EndNow() {
-  SetProgramEnding(true);
-  CloseAllWindows();
-  PostQuitMessage(0);  // leaves every running loop, message boxes' too
-}
 
 void DispatchPending() {
   MSG message;
@@ -61,6 +57,8 @@ Application::~Application() {
   }
   comState = Com::Untried;
 }
+
+void LeaveEveryLoop() { PostQuitMessage(0); }  // message boxes' loops too
 
 int RunMessageLoop() {
   MSG message;

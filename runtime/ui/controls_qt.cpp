@@ -54,12 +54,6 @@ class ApplicationStyle final : public QProxyStyle {
 
 QStyle* MakeApplicationStyle() { return new ApplicationStyle; }
 
-QSize FittedSize(const QSize& image, const QSize& box) {
-  if (image.isEmpty() || box.isEmpty()) return {};
-  if (image.width() <= box.width() && image.height() <= box.height()) return image;
-  return image.scaled(box, Qt::KeepAspectRatio);
-}
-
 // --- FramedLabel ---
 
 FramedLabel::FramedLabel(QWidget* parent) : QLabel(parent) {}
@@ -128,7 +122,8 @@ void PictureBox::Refresh() {
     clear();
     return;
   }
-  const QSize fitted = FittedSize(image_.size(), size());
+  const Size fit = FittedSize({image_.width(), image_.height()}, {width(), height()});
+  const QSize fitted(fit.width, fit.height);
   if (fitted.isEmpty()) {
     clear();
     return;

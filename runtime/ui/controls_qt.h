@@ -20,9 +20,6 @@ namespace zoq::ui {
 // first message box can show).
 QStyle* MakeApplicationStyle();
 
-// Scales `image` down to fit `box` keeping its proportions; never enlarges.
-QSize FittedSize(const QSize& image, const QSize& box);
-
 // A label whose optional border is one line (see LabelFrameColour), drawn
 // around the text that QLabel itself lays out and paints.
 class FramedLabel : public QLabel {

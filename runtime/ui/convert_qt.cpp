@@ -1,42 +1,20 @@
 // Texts, colours and fonts crossing into Qt.
 
-#include <QHash>
 #include <QStringList>
 
-#include <climits>
-
-#include "platform/win32.h"
+#include "convert.h"
 #include "qt.h"
-#include "runtime/ui_testing.h"
 
 namespace zoq::ui {
 
 QString ToQString(const Text& text) {
-  if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX)) return {};
-  const int length = static_cast<int>(text.size());
-  const int wide = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-  if (wide <= 0) return {};
-  QString out(wide, Qt::Uninitialized);
-  const int written = MultiByteToWideChar(CP_ACP, 0, text.data(), length,
-                                          reinterpret_cast<WCHAR*>(out.data()), wide);
-  out.truncate(written > 0 ? written : 0);
-  return out;
+  const WideText wide = Wide(text);
+  return QString::fromStdU16String(wide);
 }
 
 Text FromQString(const QString& text) {
-  // A text cannot hold a zero byte: it ends where a U+0000 stands.
-  const qsizetype nul = text.indexOf(QChar(u'\0'));
-  const qsizetype length = nul < 0 ? text.size() : nul;
-  if (length == 0 || length > INT_MAX / 2) return {};
-  const auto* wide = reinterpret_cast<const WCHAR*>(text.utf16());
-  const int size = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(length), nullptr, 0,
-                                       nullptr, nullptr);
-  if (size <= 0) return {};
-  Text out(static_cast<std::size_t>(size), '\0');
-  const int written = WideCharToMultiByte(CP_ACP, 0, wide, static_cast<int>(length), out.data(),
-                                          size, nullptr, nullptr);
-  out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-  return out;
+  return Narrow(reinterpret_cast<const char16_t*>(text.utf16()),
+                static_cast<std::size_t>(text.size()));
 }
 
 QColor ToQColor(Colour colour) {
@@ -89,30 +67,4 @@ QFont MakeFont(const Font& desc) {
   return font;
 }
 
-namespace {
-QHash<QByteArray, QString>& ChosenPaths() {
-  static QHash<QByteArray, QString> paths;
-  return paths;
-}
-}  // namespace
-
-void RememberChosenPath(const Text& text, const QString& path) {
-  auto& paths = ChosenPaths();
-  if (paths.size() > 64) paths.clear();  // only the recent choices matter
-  paths.insert(QByteArray(text.data(), static_cast<qsizetype>(text.size())), path);
-}
-
-QString PathFromText(const Text& text) {
-  const auto& paths = ChosenPaths();
-  const auto it = paths.find(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
-  return it != paths.end() ? *it : ToQString(text);
-}
-
 }  // namespace zoq::ui
-
-namespace zoq::ui::testing {
-
-Text Gbk(const char16_t* text) { return FromQString(QString::fromUtf16(text)); }
-std::u16string Utf16(const Text& text) { return ToQString(text).toStdU16String(); }
-
-}  // namespace zoq::ui::testing

@@ -1,48 +1,12 @@
 // Texts, colours, scale and fonts crossing into the Win32 API.
 
 #include <algorithm>
-#include <climits>
-#include <cwchar>
 #include <map>
 #include <tuple>
 
 #include "win.h"
 
 namespace zoq::ui::win {
-
-namespace {
-// Always 936, not the system's ANSI code page: the texts are Chinese on a
-// Windows of any display language.
-constexpr UINT kCodePage = 936;
-}  // namespace
-
-std::wstring Wide(const Text& text) {
-  if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX)) return {};
-  const int length = static_cast<int>(text.size());
-  const int wide = MultiByteToWideChar(kCodePage, 0, text.data(), length, nullptr, 0);
-  if (wide <= 0) return {};
-  std::wstring out(static_cast<std::size_t>(wide), L'\0');
-  const int written = MultiByteToWideChar(kCodePage, 0, text.data(), length, out.data(), wide);
-  out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-  return out;
-}
-
-Text Narrow(const wchar_t* text, std::size_t length) {
-  // A text cannot hold a zero byte: it ends where a U+0000 stands.
-  const wchar_t* nul = std::wmemchr(text, L'\0', length);
-  if (nul) length = static_cast<std::size_t>(nul - text);
-  if (length == 0 || length > INT_MAX / 2) return {};
-  const int size = WideCharToMultiByte(kCodePage, 0, text, static_cast<int>(length), nullptr, 0,
-                                       nullptr, nullptr);
-  if (size <= 0) return {};
-  Text out(static_cast<std::size_t>(size), '\0');
-  const int written = WideCharToMultiByte(kCodePage, 0, text, static_cast<int>(length),
-                                          out.data(), size, nullptr, nullptr);
-  out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-  return out;
-}
-
-Text Narrow(const std::wstring& text) { return Narrow(text.data(), text.size()); }
 
 COLORREF ToColorRef(Colour colour, COLORREF fallback) {
   // Both are 0x00BBGGRR.

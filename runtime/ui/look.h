@@ -9,6 +9,30 @@ namespace zoq::ui {
 // False for kDefaultColour and every other value with a high byte.
 bool IsSet(Colour colour);
 
+struct Size {
+  int width = 0;
+  int height = 0;
+  bool operator==(const Size&) const = default;
+};
+
+// A picture's size scaled down to fit `box`, keeping its proportions
+// (rounded to the nearest pixel, at least 1); one that fits keeps its own
+// size. 0x0 when either is empty.
+Size FittedSize(Size picture, Size box);
+
+// A graphic button shows its picture this far in from its top-left corner,
+// fitted into what the inset leaves on every side: a button hanging over
+// its container's edge still shows its picture whole.
+inline constexpr int kGraphicButtonInset = 2;
+Size GraphicButtonRoom(Size button);
+
+// What screen readers call a control that shows no text of its own.
+const Text& AccessibleName(const ControlSpec& control);
+
+// Only a group box carries controls: one that names any other control (or
+// itself, or none) as its container lies on the window.
+bool Carries(const ControlSpec& container, const ControlSpec& control);
+
 // A framed label's single line takes the label's text colour, so it shows
 // wherever the text does: a black line would vanish on a black background
 // (the settings window's sheet). Black for the default text colour.

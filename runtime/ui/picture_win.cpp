@@ -113,18 +113,6 @@ HICON LoadNamedIcon(const Text& name, int size) {
       LoadImageW(Instance(), wide.c_str(), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
 
-SIZE FittedSize(SIZE image, SIZE box) {
-  if (image.cx <= 0 || image.cy <= 0 || box.cx <= 0 || box.cy <= 0) return {0, 0};
-  if (image.cx <= box.cx && image.cy <= box.cy) return image;
-  // The side that limits decides; the other keeps the proportions.
-  if (std::int64_t{image.cx} * box.cy > std::int64_t{image.cy} * box.cx) {
-    return {box.cx, std::max<LONG>(1, MulDiv(image.cy, box.cx, image.cx))};
-  }
-  return {std::max<LONG>(1, MulDiv(image.cx, box.cy, image.cy)), box.cy};
-}
-
-namespace {
-
 HBITMAP TopDownDib(HDC dc, int width, int height, std::uint8_t** bits) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -138,8 +126,6 @@ HBITMAP TopDownDib(HDC dc, int width, int height, std::uint8_t** bits) {
   *bits = static_cast<std::uint8_t*>(memory);
   return bitmap;
 }
-
-}  // namespace
 
 HBITMAP Compose(int width, int height, COLORREF back, const Picture& picture, RECT target) {
   if (width <= 0 || height <= 0) return nullptr;

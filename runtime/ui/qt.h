@@ -17,8 +17,7 @@ class QWidget;
 
 namespace zoq::ui {
 
-// Code page 936 <-> UTF-16 through the platform's code-page calls. Valid 936
-// text survives the round trip byte for byte; a text ends at a U+0000.
+// Code page 936 <-> UTF-16 (see convert.h).
 QString ToQString(const Text& text);
 Text FromQString(const QString& text);
 
@@ -35,11 +34,6 @@ QFont DefaultFont();
 // A waiter that sleeps in this thread's Qt event dispatcher (the one the
 // application registers with the platform layer).
 std::unique_ptr<platform::MessageWaiter> MakeDispatcherWaiter();
-
-// Set by the open-file dialog: the chosen path as Qt gave it, so that a name
-// code page 936 cannot spell still opens (see ReadWholeFile).
-void RememberChosenPath(const Text& text, const QString& path);
-QString PathFromText(const Text& text);
 
 // Where the embedded picture of that name lies among Qt's resources.
 QString PicturePath(const Text& name);

@@ -1,26 +1,19 @@
-// Message boxes, the open-file dialog, the browser hand-off and whole-file
-// reading.
+// Message boxes, the open-file dialog and the browser hand-off on Qt.
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QUrl>
 
 #include "qt.h"
+#include "shell.h"
 
 namespace zoq::ui {
 namespace {
-
-
-// Larger files count as unreadable: nothing the program opens is that big,
-// and reading one whole would only exhaust the memory.
-constexpr qint64 kLargestFile = qint64{256} * 1024 * 1024;
 
 OpenDialogChooser& Chooser() {
   static OpenDialogChooser chooser;
@@ -47,15 +40,10 @@ QString Caption(const Text& text) {
   return ToQString(text).replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
 }
 
-// The folder a common dialog's text names.
-QString StartFolder(const Text& preset) {
-  const QString name = ToQString(preset);
-  if (name == QStringLiteral("桌面")) {
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    return QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
-  }
-  if (!name.isEmpty() && QFileInfo(name).isDir()) return QFileInfo(name).absoluteFilePath();
-  return QDir::homePath();
+QString DialogFolder(const Text& preset) {
+  const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  return QString::fromStdU16String(ui::StartFolder(preset, desktop.toStdU16String(),
+                                                   QDir::homePath().toStdU16String()));
 }
 
 }  // namespace
@@ -80,41 +68,16 @@ void ShowMessage(const Text& text, int style, const std::optional<Text>& caption
 }
 
 bool OpenInBrowser(const Text& url) {
+  if (!IsWebAddress(url)) return false;
   const QUrl address(ToQString(url), QUrl::TolerantMode);
   if (address.isEmpty() || !address.isValid()) return false;
   return QDesktopServices::openUrl(address);
 }
 
-Bytes ReadWholeFile(const Text& path) {
-  const QString name = PathFromText(path);
-  if (name.isEmpty() || !QFileInfo(name).isFile()) return {};
-  QFile file(name);
-  if (!file.open(QIODevice::ReadOnly) || file.size() > kLargestFile) return {};
-  Bytes bytes(static_cast<std::size_t>(file.size()));
-  qint64 filled = 0;
-  // Reads to the real end: a file may be longer or shorter than it said.
-  while (true) {
-    if (filled == static_cast<qint64>(bytes.size())) {
-      if (filled >= kLargestFile + 1) return {};
-      bytes.resize(static_cast<std::size_t>(
-          std::min<qint64>(kLargestFile + 1, std::max<qint64>(filled * 2, 4096))));
-    }
-    const qint64 got = file.read(reinterpret_cast<char*>(bytes.data()) + filled,
-                                 static_cast<qint64>(bytes.size()) - filled);
-    if (got < 0) return {};
-    if (got == 0) break;
-    filled += got;
-  }
-  if (filled > kLargestFile) return {};
-  bytes.resize(static_cast<std::size_t>(filled));
-  return bytes;
-}
-
 void SetOpenDialogChooser(OpenDialogChooser chooser) { Chooser() = std::move(chooser); }
 
-
 std::optional<Text> RunOpenDialog(QWidget* parent, const Text& preset) {
-  const QString start = StartFolder(preset);
+  const QString start = DialogFolder(preset);
   if (const OpenDialogChooser chooser = Chooser()) return chooser(FromQString(start));
   if (ProgramEnding()) return std::nullopt;
   QPointer<QFileDialog> dialog = new QFileDialog(parent, QString(), start);
@@ -126,7 +89,7 @@ std::optional<Text> RunOpenDialog(QWidget* parent, const Text& preset) {
   if (!accepted || files.isEmpty()) return std::nullopt;
   const QString path = QDir::toNativeSeparators(files.first());
   Text text = FromQString(path);
-  RememberChosenPath(text, path);  // a name 936 cannot spell still opens
+  RememberChosenPath(text, path.toStdU16String());
   return text;
 }
 

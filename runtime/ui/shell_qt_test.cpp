@@ -1,5 +1,5 @@
-// Message boxes, the open-file dialog, whole-file reading, the browser
-// hand-off and the crossing of texts into Qt.
+// Message boxes, the open-file dialog, the browser hand-off and the crossing
+// of texts and colours into Qt.
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <unistd.h>
 
 #include "qt.h"
 #include "runtime/ui_testing.h"
@@ -80,40 +79,6 @@ class FileTest : public ::testing::Test {
   QTemporaryDir dir_;
 };
 
-TEST_F(FileTest, ReadsTheWholeFileZeroBytesIncluded) {
-  const std::string bytes("\x89PNG\0\0\xFF tail", 12);
-  Write("picture.png", bytes);
-  EXPECT_EQ(ReadWholeFile(Path("picture.png")), Bytes(bytes.begin(), bytes.end()));
-  Write("empty", "");
-  EXPECT_TRUE(ReadWholeFile(Path("empty")).empty());
-}
-
-TEST_F(FileTest, WhatCannotBeReadGivesNothing) {
-  EXPECT_TRUE(ReadWholeFile(Path("missing.jpg")).empty());
-  EXPECT_TRUE(ReadWholeFile(FromQString(dir_.path())).empty());  // a directory
-  EXPECT_TRUE(ReadWholeFile("").empty());
-  EXPECT_TRUE(ReadWholeFile("/dev/zero").empty());  // endless, not a regular file
-}
-
-TEST_F(FileTest, FilesOverTheLimitCountAsUnreadable) {
-  // Sparse: no disk space is used.
-  const QString big = dir_.filePath("big.jpg");
-  const qint64 limit = qint64{256} << 20;
-  {
-    QFile file(big);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(file.resize(limit + 1));
-  }
-  EXPECT_TRUE(ReadWholeFile(FromQString(big)).empty());
-}
-
-TEST_F(FileTest, UnreadableFileGivesNothing) {
-  if (geteuid() == 0) GTEST_SKIP() << "root reads files whatever their permissions";
-  Write("secret.jpg", "data");
-  QFile::setPermissions(dir_.filePath("secret.jpg"), QFileDevice::WriteOwner);
-  EXPECT_TRUE(ReadWholeFile(Path("secret.jpg")).empty());
-}
-
 TEST_F(FileTest, RealOpenDialogReturnsTheChosenFullPath) {
   Write("photo 照片.jpg", "jpeg");
   const QString chosen = dir_.filePath(QStringLiteral("photo 照片.jpg"));
@@ -178,44 +143,9 @@ TEST(Browser, OffscreenHasNoBrowserToHandTo) {
   EXPECT_FALSE(OpenInBrowser(""));
 }
 
-TEST(Texts, CodePage936CrossesIntoQtAndBackLosslessly) {
-  const QString chinese = QStringLiteral("Ｚｏｑ个人播放器 北京时间：0时0分0秒 ~！€");
-  const Text bytes = FromQString(chinese);
-  // 个 is B8 F6, the full-width exclamation mark A3 A1, € 0x80.
-  EXPECT_NE(bytes.find("\xB8\xF6"), Text::npos);
-  EXPECT_NE(bytes.find("~\xA3\xA1"), Text::npos);
-  EXPECT_EQ(bytes.back(), '\x80');
-  EXPECT_EQ(ToQString(bytes), chinese);
-
-  // Every valid double-byte character survives the round trip.
-  int pairs = 0;
-  for (int lead = 0x81; lead <= 0xFE; ++lead) {
-    for (int trail = 0x40; trail <= 0xFE; ++trail) {
-      if (trail == 0x7F) continue;
-      const Text one{static_cast<char>(lead), static_cast<char>(trail)};
-      const QString wide = ToQString(one);
-      // Pairs that are no character read as one substitute.
-      if (wide.size() != 1 || wide[0] == QChar(u'?') || wide[0] == QChar(0x30FB)) continue;
-      ++pairs;
-      ASSERT_EQ(FromQString(wide), one) << lead << " " << trail;
-    }
-  }
-  EXPECT_GT(pairs, 21000);  // the code page's double-byte repertoire
-}
-
-TEST(Texts, EdgesOfTheCrossing) {
-  EXPECT_EQ(ToQString(""), QString());
-  EXPECT_EQ(FromQString(QString()), "");
-  // A text cannot hold a zero byte: it ends where U+0000 stands.
+TEST(Texts, TextsAndColoursCrossIntoQt) {
+  EXPECT_EQ(ToQString(Gbk(u"个人~！")), QStringLiteral("个人~！"));
   EXPECT_EQ(FromQString(QStringLiteral("ab") + QChar(0) + QStringLiteral("cd")), "ab");
-  // A character the code page lacks becomes '?', never a dropped byte.
-  EXPECT_EQ(FromQString(QStringLiteral("a\u0e01b")), "a?b");  // Thai
-  // Stray bytes do not break what follows them.
-  const QString mixed = ToQString("\xFF\xC4\xE3");
-  EXPECT_TRUE(mixed.endsWith(QStringLiteral("你")));
-}
-
-TEST(Texts, ColoursAreRedInTheLowByte) {
   EXPECT_EQ(ToQColor(0x00FFFF00), QColor(0, 255, 255));  // cyan
   EXPECT_EQ(ToQColor(0x00FF00FF), QColor(255, 0, 255));  // magenta
   EXPECT_EQ(ToQColor(0x000000FF), QColor(255, 0, 0));

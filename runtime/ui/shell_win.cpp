@@ -1,5 +1,5 @@
-// Message boxes, the open-file dialog, the browser hand-off and whole-file
-// reading on the Win32 API.
+// Message boxes, the open-file dialog and the browser hand-off on the Win32
+// API.
 
 #include "win.h"
 
@@ -7,25 +7,16 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <map>
+#include "shell.h"
 
 namespace zoq::ui {
 namespace {
 
 using win::Wide;
 
-// Larger files count as unreadable: nothing the program opens is that big,
-// and reading one whole would only exhaust the memory.
-constexpr std::uint64_t kLargestFile = std::uint64_t{256} * 1024 * 1024;
-
 OpenDialogChooser& Chooser() {
   static OpenDialogChooser chooser;
   return chooser;
-}
-
-std::map<Text, std::wstring>& ChosenPaths() {
-  static std::map<Text, std::wstring> paths;
-  return paths;
 }
 
 std::wstring Folder(int which) {
@@ -36,28 +27,6 @@ std::wstring Folder(int which) {
     return {};
   }
   return path;
-}
-
-bool IsFolder(const std::wstring& path) {
-  const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES
-                                        : GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// The folder a common dialog's text names.
-std::wstring StartFolder(const Text& preset) {
-  const std::wstring name = Wide(preset);
-  const std::wstring home = Folder(CSIDL_PROFILE);
-  if (name == L"桌面") {
-    const std::wstring desktop = Folder(CSIDL_DESKTOPDIRECTORY);
-    return IsFolder(desktop) ? desktop : home;
-  }
-  if (IsFolder(name)) {
-    wchar_t full[MAX_PATH] = {};
-    const DWORD length = GetFullPathNameW(name.c_str(), MAX_PATH, full, nullptr);
-    if (length > 0 && length < MAX_PATH) return full;
-  }
-  return home;
 }
 
 }  // namespace
@@ -74,75 +43,31 @@ void ShowMessage(const Text& text, int style, const std::optional<Text>& caption
 }
 
 bool OpenInBrowser(const Text& url) {
-  // Only web addresses: anything else would be run or opened as a file.
+  if (!IsWebAddress(url)) return false;
   const std::wstring address = Wide(url);
-  const bool web = _wcsnicmp(address.c_str(), L"http://", 7) == 0 ||
-                   _wcsnicmp(address.c_str(), L"https://", 8) == 0;
-  if (!web) return false;
-  // Returns once the browser has been handed the address; never waits for it.
-  using Execute = HINSTANCE(WINAPI*)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
-  const auto execute = win::Late<Execute>(L"shell32.dll", "ShellExecuteW");
+  // The mismatch path ends the process straight after, before any window
+  // has started COM: the shell needs COM and must finish with the address
+  // before returning (NOASYNC), and only the program's own boxes may show.
+  win::ComReady();
+  using Execute = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
+  const auto execute = win::Late<Execute>(L"shell32.dll", "ShellExecuteExW");
   if (!execute) return false;
-  const auto result = reinterpret_cast<INT_PTR>(
-      execute(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-  return result > 32;
-}
-
-Bytes ReadWholeFile(const Text& path) {
-  const std::wstring name = win::PathFromText(path);
-  if (name.empty()) return {};
-  HANDLE file = CreateFileW(name.c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
-                            nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
-  Bytes bytes;
-  LARGE_INTEGER size{};
-  bool ok = GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) &&
-            size.QuadPart >= 0 && static_cast<std::uint64_t>(size.QuadPart) <= kLargestFile;
-  if (ok) {
-    try {
-      bytes.resize(static_cast<std::size_t>(size.QuadPart));
-      std::size_t filled = 0;
-      // Reads to the real end: a file may be longer or shorter than it said.
-      while (true) {
-        if (filled == bytes.size()) {
-          if (filled > kLargestFile) break;
-          bytes.resize(static_cast<std::size_t>(
-              std::min<std::uint64_t>(kLargestFile + 1, std::max<std::size_t>(filled * 2, 4096))));
-        }
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - filled,
-                                                                    std::size_t{1} << 24));
-        DWORD got = 0;
-        if (!ReadFile(file, bytes.data() + filled, want, &got, nullptr)) {
-          ok = false;
-          break;
-        }
-        if (got == 0) break;
-        filled += got;
-      }
-      if (filled > kLargestFile) ok = false;
-      bytes.resize(filled);
-    } catch (const std::bad_alloc&) {
-      ok = false;
-    }
-  }
-  CloseHandle(file);
-  return ok ? bytes : Bytes();
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+  info.lpVerb = L"open";
+  info.lpFile = address.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  return execute(&info) != FALSE;
 }
 
 void SetOpenDialogChooser(OpenDialogChooser chooser) { Chooser() = std::move(chooser); }
 
 namespace win {
 
-std::wstring PathFromText(const Text& text) {
-  const auto& paths = ChosenPaths();
-  const auto it = paths.find(text);
-  return it != paths.end() ? it->second : Wide(text);
-}
-
 std::optional<Text> RunOpenDialog(HWND owner, const Text& preset) {
-  const std::wstring start = StartFolder(preset);
+  const std::wstring start =
+      StartFolder(preset, Folder(CSIDL_DESKTOPDIRECTORY), Folder(CSIDL_PROFILE));
   if (const OpenDialogChooser chooser = Chooser()) return chooser(Narrow(start));
   if (ProgramEnding()) return std::nullopt;
   std::wstring file(32768, L'\0');
@@ -160,9 +85,7 @@ std::optional<Text> RunOpenDialog(HWND owner, const Text& preset) {
   file.resize(wcsnlen(file.c_str(), file.size()));
   if (file.empty()) return std::nullopt;
   Text text = Narrow(file);
-  auto& paths = ChosenPaths();
-  if (paths.size() > 64) paths.clear();  // only the recent choices matter
-  paths[text] = file;  // a name 936 cannot spell still opens
+  RememberChosenPath(text, file);
   return text;
 }
 

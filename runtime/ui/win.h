@@ -22,16 +22,14 @@
 #include <string>
 #include <vector>
 
+#include "convert.h"
 #include "runtime/ui.h"
 #include "window_base.h"  // the program's end, the open windows
 
 namespace zoq::ui::win {
 
-// Code page 936 <-> UTF-16, whatever the system's ANSI code page is. Valid
-// 936 text survives the round trip byte for byte; a text ends at a U+0000.
-std::wstring Wide(const Text& text);
-Text Narrow(const std::wstring& text);
-Text Narrow(const wchar_t* text, std::size_t length);
+using ui::Narrow;  // code page 936 <-> UTF-16 (convert.h)
+using ui::Wide;
 
 // A layout colour as a COLORREF; `fallback` for kDefaultColour and every
 // other value with a high byte.
@@ -64,8 +62,9 @@ Picture DecodePicture(const std::uint8_t* data, std::size_t size);
 // The bytes of the RCDATA resource of that name in the program; empty when
 // there is none.
 Bytes ResourceBytes(const Text& name);
-// Scales `image` down to fit `box` keeping its proportions; never enlarges.
-SIZE FittedSize(SIZE image, SIZE box);
+// A `width` x `height` top-down 32-bit DIB section (BGRA, top row first);
+// `bits` gets its pixels. Null when it cannot be made.
+HBITMAP TopDownDib(HDC dc, int width, int height, std::uint8_t** bits);
 // A `width` x `height` top-down 32-bit DIB section filled with `back`, the
 // picture drawn over it at `at` scaled to `size`. The caller owns it.
 HBITMAP Compose(int width, int height, COLORREF back, const Picture& picture, RECT target);
@@ -110,10 +109,14 @@ void SetAccessibleName(HWND control, const std::wstring& name);
 // The open-file dialog starting in the folder `preset` names; the chosen
 // file's full path, or nothing when the user cancelled.
 std::optional<Text> RunOpenDialog(HWND owner, const Text& preset);
-// The chosen path as the dialog gave it, so that a name code page 936
-// cannot spell still opens (see ReadWholeFile).
-std::wstring PathFromText(const Text& text);
 
+// A colour's swatch for the picker's menu: `size` pixels square, a grey
+// line around the colour, fully opaque (themed menus blend a 32-bit item
+// bitmap by its alpha). The current colour carries a ring of its own, as a
+// menu draws no check mark beside an item's bitmap on every Windows.
+HBITMAP ColourSwatch(COLORREF colour, int size, bool current);
+// "其他颜色..."'s swatch: the hues from red to magenta, likewise opaque.
+HBITMAP SpectrumSwatch(int size);
 // The colour picker's menu: the sixteen common colours and "其他颜色...",
 // which opens the system colour dialog. The chosen colour, or nothing.
 std::optional<COLORREF> ChooseFromMenu(HWND picker, COLORREF current);

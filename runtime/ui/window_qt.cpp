@@ -124,11 +124,11 @@ class FormWindow final : public QWidget, public FormBase<QtControl> {
 
 void FormWindow::BuildControls() {
   for (Control& c : controls_) c.widget = CreateWidget(c);
-  // Containers may come anywhere in the list, so children move in afterwards.
+  // Group boxes may come anywhere in the list, so children move in afterwards.
   for (Control& c : controls_) {
     if (!c.widget || c.desc.container.empty()) continue;
     const Control* container = Find(c.desc.container);
-    if (container && container->widget && container->widget != c.widget) {
+    if (container && container->widget && Carries(container->desc, c.desc)) {
       c.widget->setParent(container->widget);
     }
   }
@@ -181,8 +181,7 @@ QWidget* FormWindow::CreateWidget(Control& c) {
         edit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         widget = edit;
       }
-      widget->setAccessibleName(ToQString(desc.accessibleName.empty() ? desc.name
-                                                                        : desc.accessibleName));
+      widget->setAccessibleName(ToQString(AccessibleName(desc)));
       if (!desc.visible) {
         c.widgetStale = !c.text.empty();
         widget->installEventFilter(this);  // hands the content over if ever shown
@@ -211,22 +210,21 @@ QWidget* FormWindow::CreateWidget(Control& c) {
       button->setToolButtonStyle(Qt::ToolButtonIconOnly);
       const QImage image = LoadPicture(desc.picture);
       if (!image.isNull()) {
-        // The picture sits in the button's top-left corner, scaled down
-        // when it does not fit: a button hanging over its container's
-        // edge still shows it whole.
-        const QSize inner(std::max(1, desc.width - 4), std::max(1, desc.height - 4));
-        const QSize fitted = FittedSize(image.size(), inner);
+        // The button centres its icon: a canvas of the inset's room puts
+        // the picture at the inset from the top-left corner.
+        const Size room = GraphicButtonRoom({desc.width, desc.height});
+        const Size fitted = FittedSize({image.width(), image.height()}, room);
+        const QSize inner(room.width, room.height);
         QImage canvas(inner, QImage::Format_ARGB32_Premultiplied);
         canvas.fill(Qt::transparent);
         QPainter painter(&canvas);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRect(QPoint(0, 0), fitted), image);
+        painter.drawImage(QRect(0, 0, fitted.width, fitted.height), image);
         painter.end();
         button->setIcon(QIcon(QPixmap::fromImage(canvas)));
         button->setIconSize(inner);
       }
-      button->setAccessibleName(ToQString(desc.accessibleName.empty() ? desc.name
-                                                                        : desc.accessibleName));
+      button->setAccessibleName(ToQString(AccessibleName(desc)));
       connect(button, &QToolButton::clicked, this, [&c] { RunHandler(c.click); });
       widget = button;
       break;
@@ -240,8 +238,7 @@ QWidget* FormWindow::CreateWidget(Control& c) {
     case Kind::ColourPicker: {
       auto* picker = new ColourPicker(this);
       picker->onChosen = [&c](const QColor& chosen) { c.pickerColour = FromQColor(chosen); };
-      picker->setAccessibleName(ToQString(desc.accessibleName.empty() ? desc.name
-                                                                        : desc.accessibleName));
+      picker->setAccessibleName(ToQString(AccessibleName(desc)));
       widget = picker;
       break;
     }

@@ -98,7 +98,8 @@ FormSpec SampleForm() {
   label.left = 200, label.top = 240, label.width = 150, label.height = 30;
   label.text = "           ";
   add(label);
-  ControlSpec button{.name = Gbk(u"按钮1"), .kind = Kind::Button};
+  // A label carries no controls: the button lies on the window.
+  ControlSpec button{.name = Gbk(u"按钮1"), .kind = Kind::Button, .container = Gbk(u"标签3")};
   button.left = 10, button.top = 250, button.width = 80, button.height = 30;
   button.text = Gbk(u"修改");
   add(button);

@@ -271,11 +271,8 @@ void FormWindow::BuildControls(bool hidden) {
 }
 
 HWND FormWindow::Frame(const Control& c) const {
-  const Control* container = c.desc.container.empty() ? nullptr : Find(c.desc.container);
-  if (container && container != &c && container->hwnd &&
-      container->desc.kind == Kind::GroupBox) {
-    return container->hwnd;
-  }
+  const Control* container = Find(c.desc.container);
+  if (container && container->hwnd && Carries(container->desc, c.desc)) return container->hwnd;
   return hwnd_;
 }
 
@@ -322,12 +319,12 @@ HWND FormWindow::CreateChild(Control& c) {
       // screen readers call it.
       kind = L"BUTTON";
       style |= BS_OWNERDRAW;
-      text = Wide(desc.accessibleName.empty() ? desc.name : desc.accessibleName);
+      text = Wide(AccessibleName(desc));
       break;
     case Kind::ColourPicker:
       kind = L"BUTTON";
       style |= BS_OWNERDRAW | WS_TABSTOP;
-      text = Wide(desc.accessibleName.empty() ? desc.name : desc.accessibleName);
+      text = Wide(AccessibleName(desc));
       break;
     case Kind::Timer:
     case Kind::CommonDialog:
@@ -369,7 +366,7 @@ void FormWindow::Prepare(Control& c) {
   const ControlSpec& d = c.desc;
   if (d.visible && (d.kind == Kind::EditBox || d.kind == Kind::PictureBox ||
                     d.kind == Kind::GraphicButton || d.kind == Kind::ColourPicker)) {
-    win::SetAccessibleName(c.hwnd, Wide(d.accessibleName.empty() ? d.name : d.accessibleName));
+    win::SetAccessibleName(c.hwnd, Wide(AccessibleName(d)));
   }
   if (!c.pending.empty()) {
     c.picture = win::DecodePicture(c.pending.data(), c.pending.size());
@@ -382,12 +379,12 @@ void FormWindow::Prepare(Control& c) {
   const int height = Scale(std::max(0, d.height), dpi_);
   RECT target{};
   if (!c.picture.Empty()) {
-    SIZE fitted = win::FittedSize({c.picture.width, c.picture.height}, {d.width, d.height});
-    fitted = {Scale(fitted.cx, dpi_), Scale(fitted.cy, dpi_)};
-    target.left = (width - fitted.cx) / 2;
-    target.top = (height - fitted.cy) / 2;
-    target.right = target.left + fitted.cx;
-    target.bottom = target.top + fitted.cy;
+    Size fitted = FittedSize({c.picture.width, c.picture.height}, {d.width, d.height});
+    fitted = {Scale(fitted.width, dpi_), Scale(fitted.height, dpi_)};
+    target.left = (width - fitted.width) / 2;
+    target.top = (height - fitted.height) / 2;
+    target.right = target.left + fitted.width;
+    target.bottom = target.top + fitted.height;
   }
   HBITMAP bitmap = win::Compose(width, height, Back(c, ContainerBack(c)), c.picture, target);
   auto shown = reinterpret_cast<HBITMAP>(SendMessageW(
@@ -402,10 +399,8 @@ void FormWindow::Prepare(Control& c) {
 COLORREF FormWindow::ContainerBack(const Control& c) const {
   // Controls with no background of their own show their container's, the
   // way a transparent control would.
-  const Control* container = c.desc.container.empty() ? nullptr : Find(c.desc.container);
-  if (!container || container == &c || container->desc.kind != Kind::GroupBox) {
-    return FormBack();
-  }
+  const Control* container = Find(c.desc.container);
+  if (!container || !Carries(container->desc, c.desc)) return FormBack();
   return Back(*container, ContainerBack(*container));
 }
 
@@ -499,12 +494,10 @@ void FormWindow::DrawItem(const DRAWITEMSTRUCT& item) {
     const COLORREF back = Back(*c, ContainerBack(*c));
     FillRect(dc, &box, BrushOf(back));
     if (!c->picture.Empty()) {
-      // The picture sits in the top-left corner, scaled down when it does
-      // not fit: a button hanging over its container's edge shows it whole.
-      const int inset = Scale(2, dpi_) + (pressed ? 1 : 0);
-      const SIZE room{std::max(1, c->desc.width - 4), std::max(1, c->desc.height - 4)};
-      SIZE fitted = win::FittedSize({c->picture.width, c->picture.height}, room);
-      fitted = {Scale(fitted.cx, dpi_), Scale(fitted.cy, dpi_)};
+      const int inset = Scale(kGraphicButtonInset, dpi_) + (pressed ? 1 : 0);
+      const Size room = GraphicButtonRoom({c->desc.width, c->desc.height});
+      const Size fit = FittedSize({c->picture.width, c->picture.height}, room);
+      const SIZE fitted{Scale(fit.width, dpi_), Scale(fit.height, dpi_)};
       HBITMAP shown = win::Compose(fitted.cx, fitted.cy, back, c->picture,
                                    {0, 0, fitted.cx, fitted.cy});
       if (shown) {
@@ -910,15 +903,6 @@ void* NativeWindow(const Window& window) {
 void* NativeControl(const Window& window, const Text& control) {
   const auto* form = dynamic_cast<const FormWindow*>(&window);
   return form ? form->ControlHandle(control) : nullptr;
-}
-
-Text Gbk(const char16_t* text) {
-  return win::Narrow(std::wstring(reinterpret_cast<const wchar_t*>(text)));
-}
-
-std::u16string Utf16(const Text& text) {
-  const std::wstring wide = win::Wide(text);
-  return std::u16string(wide.begin(), wide.end());
 }
 
 }  // namespace zoq::ui::testing

@@ -1,0 +1,68 @@
+// Points a Windows test program's imports at stand-ins, so that a test sees
+// exactly what the code linked into it passes to the system.
+#pragma once
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <cstring>
+
+namespace zoq::testing {
+
+// Points the test program's import of `function` from `dll` at
+// `replacement` for the object's lifetime. The code under test is linked
+// into the program, so its calls go through that import.
+class ImportHook {
+ public:
+  ImportHook(const char* dll, const char* function, void* replacement) {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const auto& table = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* d = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + table.VirtualAddress);
+         d->Name != 0 && !slot_; ++d) {
+      if (_stricmp(reinterpret_cast<char*>(base + d->Name), dll) != 0) continue;
+      auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->OriginalFirstThunk);
+      auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + d->FirstThunk);
+      for (; name->u1.AddressOfData != 0; ++name, ++slot) {
+        if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
+        auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
+        if (std::strcmp(reinterpret_cast<char*>(byName->Name), function) == 0) {
+          slot_ = &slot->u1.Function;
+          break;
+        }
+      }
+    }
+    if (slot_) original_ = Swap(reinterpret_cast<ULONG_PTR>(replacement));
+  }
+  ~ImportHook() {
+    if (slot_) Swap(original_);
+  }
+  bool Installed() const { return slot_ != nullptr; }
+
+ private:
+  ULONG_PTR Swap(ULONG_PTR to) {
+    DWORD protection;
+    VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &protection);
+    ULONG_PTR was = *slot_;
+    *slot_ = to;
+    VirtualProtect(slot_, sizeof *slot_, protection, &protection);
+    return was;
+  }
+  ULONG_PTR* slot_ = nullptr;
+  ULONG_PTR original_ = 0;
+};
+
+// The system's own `name` of `dll`, which a replacement calls on to.
+template <typename Fn>
+Fn Real(const char* dll, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(dll), name)));
+}
+#define ZOQ_REAL(dll, fn) static const auto real = ::zoq::testing::Real<decltype(&fn)>(dll, #fn)
+
+}  // namespace zoq::testing

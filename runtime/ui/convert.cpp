@@ -42,7 +42,12 @@ Text Narrow(const WideText& text) { return Narrow(text.data(), text.size()); }
 
 }  // namespace zoq::ui
 
-namespace zoq::ui::testing {
+namespace zoq::testing {
+
+using ui::Narrow;
+using ui::Wide;
+using ui::WideChar;
+using ui::WideText;
 
 Text Gbk(const char16_t* text) {
   WideText wide;
@@ -55,4 +60,4 @@ std::u16string Utf16(const Text& text) {
   return std::u16string(wide.begin(), wide.end());
 }
 
-}  // namespace zoq::ui::testing
+}  // namespace zoq::testing

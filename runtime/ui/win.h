@@ -42,8 +42,6 @@ UINT DpiOf(HWND window);  // the monitor's dpi for a per-monitor aware window
 // The font a control gets at `dpi`; an empty face gives the default font.
 // The handle lives as long as the program; equal requests share it.
 HFONT FontFor(const Font& font, UINT dpi);
-// The face the system really gave for the last font made from `font`.
-std::wstring RealFace(const Font& font, UINT dpi);
 void ReleaseFonts();
 void ReleaseBrushes();
 
@@ -66,7 +64,8 @@ Bytes ResourceBytes(const Text& name);
 // `bits` gets its pixels. Null when it cannot be made.
 HBITMAP TopDownDib(HDC dc, int width, int height, std::uint8_t** bits);
 // A `width` x `height` top-down 32-bit DIB section filled with `back`, the
-// picture drawn over it at `at` scaled to `size`. The caller owns it.
+// picture drawn over it scaled into the rectangle `target`. The caller owns
+// it.
 HBITMAP Compose(int width, int height, COLORREF back, const Picture& picture, RECT target);
 // The icon of that name (an icon group resource) at the given square size.
 HICON LoadNamedIcon(const Text& name, int size);
@@ -120,8 +119,5 @@ HBITMAP SpectrumSwatch(int size);
 // The colour picker's menu: the sixteen common colours and "其他颜色...",
 // which opens the system colour dialog. The chosen colour, or nothing.
 std::optional<COLORREF> ChooseFromMenu(HWND picker, COLORREF current);
-
-// The window procedure's messages for the controls it owns.
-inline constexpr UINT kDisposeMessage = WM_APP + 1;
 
 }  // namespace zoq::ui::win

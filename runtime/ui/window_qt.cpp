@@ -44,10 +44,10 @@ QImage LoadPicture(const Text& name) {
   return reader.read();
 }
 
-class FormWindow final : public QWidget, public FormBase<QtControl> {
+class FormWindow final : public QWidget, public WindowControls<QtControl> {
  public:
   explicit FormWindow(const FormSpec& form, QWidget* owner)
-      : QWidget(owner, owner ? Qt::Window | Qt::Dialog : Qt::Window), FormBase(form) {
+      : QWidget(owner, owner ? Qt::Window | Qt::Dialog : Qt::Window), WindowControls(form) {
     setWindowTitle(ToQString(form.title));
     setFont(DefaultFont());
     if (!form.icon.empty()) setWindowIcon(QIcon(PicturePath(form.icon)));
@@ -90,7 +90,7 @@ class FormWindow final : public QWidget, public FormBase<QtControl> {
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
-  // --- FormBase ---
+  // --- WindowControls ---
   void ShowTitle(const Text& title) override {
     // "[*]" is Qt's placeholder for the modified mark; doubled it shows once.
     QString shown = ToQString(title);
@@ -189,7 +189,7 @@ QWidget* FormWindow::CreateWidget(Control& c) {
       break;
     }
     case Kind::Label: {
-      auto* label = new FramedLabel(this);
+      auto* label = new BorderedLabel(this);
       label->setTextFormat(Qt::PlainText);
       label->setWordWrap(true);
       label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -268,8 +268,8 @@ void FormWindow::ShowColours(Control& c) {
       if (text.isValid()) palette.setColor(QPalette::WindowText, text);
       if (back.isValid()) palette.setColor(QPalette::Window, back);
       fill = back.isValid();
-      if (auto* label = dynamic_cast<FramedLabel*>(widget)) {
-        label->SetBorderColour(ToQColor(LabelFrameColour(c.textColour)));
+      if (auto* label = dynamic_cast<BorderedLabel*>(widget)) {
+        label->SetBorderColour(ToQColor(LabelBorderColour(c.textColour)));
       }
       break;
     case Kind::PictureBox:
@@ -453,16 +453,19 @@ Window* LoadWindow(const FormSpec& form, const Binder& bind, Window* owner, bool
 
 void HandlersDone() {}  // a destroyed window is freed by Qt's deferred deletion
 
-namespace testing {
+}  // namespace zoq::ui
 
-QWidget* TopLevel(const Window& window) {
+namespace zoq::testing {
+
+using ui::FormWindow;
+
+QWidget* TopLevel(const ui::Window& window) {
   return const_cast<FormWindow*>(dynamic_cast<const FormWindow*>(&window));
 }
 
-QWidget* Widget(const Window& window, const Text& control) {
+QWidget* Widget(const ui::Window& window, const Text& control) {
   const auto* form = dynamic_cast<const FormWindow*>(&window);
   return form ? form->ControlWidget(control) : nullptr;
 }
 
-}  // namespace testing
-}  // namespace zoq::ui
+}  // namespace zoq::testing

@@ -53,7 +53,7 @@ std::vector<FormWindow*>& DestroyedWindows() {
 }
 
 LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                            UINT_PTR id, DWORD_PTR data);
 LRESULT CALLBACK BorderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                             UINT_PTR id, DWORD_PTR data);
@@ -73,11 +73,11 @@ void RegisterFormClass() {
   (void)registered;
 }
 
-class FormWindow final : public FormBase<WinControl> {
+class FormWindow final : public WindowControls<WinControl> {
  public:
-  FormWindow(const FormSpec& form, HWND owner) : FormBase(form) {
+  FormWindow(const FormSpec& form, HWND owner) : WindowControls(form) {
     RegisterFormClass();
-    // A fixed frame: the layout places every control once.
+    // Not resizable: the layout places every control once.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
                         WS_CLIPCHILDREN;
     hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Wide(form.title).c_str(), style,
@@ -167,7 +167,7 @@ class FormWindow final : public FormBase<WinControl> {
   }
 
  protected:
-  // --- FormBase ---
+  // --- WindowControls ---
   void ShowTitle(const Text& title) override {
     if (hwnd_) SetWindowTextW(hwnd_, Wide(title).c_str());
   }
@@ -207,7 +207,7 @@ class FormWindow final : public FormBase<WinControl> {
 
   void SetIcons();
   void BuildControls(bool hidden);
-  HWND Frame(const Control& c) const;  // its container's window, else the window's
+  HWND ContainerHandle(const Control& c) const;  // its group box's, else the window's
   HWND CreateChild(Control& c);
   void Place(Control& c);
   void Prepare(Control& c);
@@ -232,7 +232,7 @@ class FormWindow final : public FormBase<WinControl> {
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
 
-  friend LRESULT CALLBACK FrameProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  friend LRESULT CALLBACK GroupBoxProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 };
 
 void FormWindow::SetIcons() {
@@ -254,11 +254,12 @@ void FormWindow::BuildControls(bool hidden) {
   for (Control& c : controls_) {
     if (c.desc.visible != hidden && !c.hwnd) c.hwnd = CreateChild(c);
   }
-  // A control whose frame comes later in the list moves in once that exists.
+  // A control whose group box comes later in the list moves in once that
+  // exists.
   for (Control& c : controls_) {
-    const HWND frame = Frame(c);
-    if (c.hwnd && frame != hwnd_ && GetParent(c.hwnd) != frame) {
-      SetParent(c.hwnd, frame);
+    const HWND container = ContainerHandle(c);
+    if (c.hwnd && container != hwnd_ && GetParent(c.hwnd) != container) {
+      SetParent(c.hwnd, container);
       Place(c);
     }
   }
@@ -270,7 +271,7 @@ void FormWindow::BuildControls(bool hidden) {
   }
 }
 
-HWND FormWindow::Frame(const Control& c) const {
+HWND FormWindow::ContainerHandle(const Control& c) const {
   const Control* container = Find(c.desc.container);
   if (container && container->hwnd && Carries(container->desc, c.desc)) return container->hwnd;
   return hwnd_;
@@ -284,7 +285,7 @@ HWND FormWindow::CreateChild(Control& c) {
   std::wstring text;
   switch (desc.kind) {
     case Kind::GroupBox:
-      // The frame is a real group box; it also carries its controls, and
+      // A real group box; it also carries its controls, and
       // paints its caption in the layout's colour itself (a themed group
       // box would ignore it).
       kind = L"BUTTON";
@@ -331,16 +332,16 @@ HWND FormWindow::CreateChild(Control& c) {
       return nullptr;
   }
   if (!hwnd_) return nullptr;
-  // Made in place, in its frame when that already exists, and shown.
+  // Made in place, in its group box when that already exists, and shown.
   if (desc.visible) style |= WS_VISIBLE;
   HWND child = CreateWindowExW(exStyle, kind, text.c_str(), style, Scale(desc.left, dpi_),
                                Scale(desc.top, dpi_), Scale(std::max(0, desc.width), dpi_),
-                               Scale(std::max(0, desc.height), dpi_), Frame(c),
+                               Scale(std::max(0, desc.height), dpi_), ContainerHandle(c),
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(c.id)),
                                win::Instance(), nullptr);
   if (!child) return nullptr;
   c.hwnd = child;  // its font comes when the window first shows (Reveal)
-  if (desc.kind == Kind::GroupBox) SetWindowSubclass(child, FrameProc, 1, 0);
+  if (desc.kind == Kind::GroupBox) SetWindowSubclass(child, GroupBoxProc, 1, 0);
   if (desc.kind == Kind::Label && desc.border) SetWindowSubclass(child, BorderProc, 2, 0);
   if (desc.kind == Kind::GraphicButton) SetWindowSubclass(child, GraphicButtonProc, 3, 0);
   if (desc.kind == Kind::EditBox) {
@@ -442,7 +443,7 @@ void FormWindow::ShowText(Control& c) {
     case Kind::Button:
       if (c.hwnd) {
         SetWindowTextW(c.hwnd, Wide(c.text).c_str());
-        // A label or frame drawn over its container's colour.
+        // A label or group box drawn over its container's colour.
         RedrawWindow(c.hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
       }
       break;
@@ -519,7 +520,7 @@ void FormWindow::DrawItem(const DRAWITEMSTRUCT& item) {
   if (c->desc.kind == Kind::ColourPicker) {
     RECT face = box;
     DrawFrameControl(dc, &face, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
-    // The swatch fills the button but for the frame and the menu arrow.
+    // The swatch fills the button but for its edge and the menu arrow.
     const int arrow = Scale(12, dpi_);
     RECT swatch{box.left + Scale(4, dpi_), box.top + Scale(4, dpi_),
                 box.right - Scale(4, dpi_) - arrow, box.bottom - Scale(4, dpi_)};
@@ -666,7 +667,7 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 
 // A group box that carries controls: what they send their parent goes on to
 // the window, and the box paints itself in the layout's colours.
-LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                            DWORD_PTR) {
   switch (message) {
     case WM_COMMAND:
@@ -682,7 +683,7 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_LBUTTONUP:
-      return 0;  // and a frame is no button
+      return 0;  // and a group box is no button
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT:
@@ -707,9 +708,9 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
       }
       // An etched line, its top through the middle of the caption.
-      RECT frame = client;
-      frame.top += extent.cy / 2;
-      DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
+      RECT line = client;
+      line.top += extent.cy / 2;
+      DrawEdge(dc, &line, EDGE_ETCHED, BF_RECT);
       if (!caption.empty()) {
         const UINT dpi = win::DpiOf(hwnd);
         RECT text{client.left + Scale(8, dpi), client.top,
@@ -725,7 +726,7 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
       return 0;
     }
     case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, FrameProc, 1);
+      RemoveWindowSubclass(hwnd, GroupBoxProc, 1);
       break;
     default:
       break;
@@ -733,7 +734,7 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
   return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
-// A framed label: its one-pixel line in the label's text colour, as the
+// A bordered label: its one-pixel line in the label's text colour, as the
 // window says it when asked for the label's colours.
 LRESULT CALLBACK BorderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                             DWORD_PTR) {
@@ -834,7 +835,7 @@ void Dispatch(MSG& message) {
   if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && message.hwnd &&
       GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0) {
     const HWND root = GetAncestor(message.hwnd, GA_ROOT);
-    for (WindowBase* open : OpenWindows()) {
+    for (WindowLife* open : OpenWindows()) {
       auto* window = static_cast<FormWindow*>(open);
       if (window->Handle() == root) {
         window->MoveFocus(GetKeyState(VK_SHIFT) >= 0);
@@ -867,7 +868,7 @@ Window* LoadWindow(const FormSpec& form, const Binder& bind, Window* owner, bool
 
   // Every other window of the program waits until this one has gone.
   std::vector<HWND> disabled;
-  for (WindowBase* open : OpenWindows()) {
+  for (WindowLife* open : OpenWindows()) {
     const HWND other = static_cast<FormWindow*>(open)->Handle();
     if (open != window && other && IsWindowEnabled(other)) {
       EnableWindow(other, FALSE);
@@ -893,16 +894,18 @@ Window* LoadWindow(const FormSpec& form, const Binder& bind, Window* owner, bool
 
 }  // namespace zoq::ui
 
-namespace zoq::ui::testing {
+namespace zoq::testing {
 
-void* NativeWindow(const Window& window) {
+using ui::FormWindow;
+
+void* NativeWindow(const ui::Window& window) {
   const auto* form = dynamic_cast<const FormWindow*>(&window);
   return form ? form->Handle() : nullptr;
 }
 
-void* NativeControl(const Window& window, const Text& control) {
+void* NativeControl(const ui::Window& window, const Text& control) {
   const auto* form = dynamic_cast<const FormWindow*>(&window);
   return form ? form->ControlHandle(control) : nullptr;
 }
 
-}  // namespace zoq::ui::testing
+}  // namespace zoq::testing

@@ -19,7 +19,7 @@
 #include <unistd.h>
 #endif
 
-namespace zoq::test {
+namespace zoq::testing {
 namespace {
 
 // --- The little socket layer that differs between systems ---
@@ -349,4 +349,4 @@ void LoopbackServer::Serve(Socket s) {
   CloseSocket(s);
 }
 
-}  // namespace zoq::test
+}  // namespace zoq::testing

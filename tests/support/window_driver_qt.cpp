@@ -17,7 +17,7 @@
 namespace zoq::testing {
 
 namespace {
-QString ToQ(const Text& text) { return QString::fromUtf16(ui::testing::Utf16(text).c_str()); }
+QString ToQ(const Text& text) { return QString::fromUtf16(zoq::testing::Utf16(text).c_str()); }
 }  // namespace
 
 struct WindowDriver::State {
@@ -45,7 +45,7 @@ WindowDriver::WindowDriver(ui::Window& window, const ui::FormSpec& form)
 WindowDriver::~WindowDriver() = default;
 
 void WindowDriver::Click(const Text& control) {
-  if (QWidget* w = ui::testing::Widget(window_, control)) {
+  if (QWidget* w = zoq::testing::Widget(window_, control)) {
     QTest::mouseClick(w, Qt::LeftButton, {}, w->rect().center());
   }
   LetEventsRun();
@@ -58,7 +58,7 @@ void WindowDriver::Type(const Text& text) {
 
 void WindowDriver::Press(Key key) {
   QWidget* target = QApplication::focusWidget();
-  if (!target) target = ui::testing::TopLevel(window_);
+  if (!target) target = zoq::testing::TopLevel(window_);
   switch (key) {
     case Key::Tab:
       QTest::keyClick(target, Qt::Key_Tab);
@@ -80,43 +80,43 @@ Text WindowDriver::Focused() const {
   QWidget* focus = QApplication::focusWidget();
   if (!focus) return {};
   for (const ui::ControlSpec& c : form_.controls) {
-    if (ui::testing::Widget(window_, c.name) == focus) return c.name;
+    if (zoq::testing::Widget(window_, c.name) == focus) return c.name;
   }
   return {};
 }
 
 Text WindowDriver::ShownText(const Text& control) const {
-  QWidget* w = ui::testing::Widget(window_, control);
+  QWidget* w = zoq::testing::Widget(window_, control);
   QString shown;
   if (auto* line = qobject_cast<QLineEdit*>(w)) shown = line->text();
   if (auto* plain = qobject_cast<QPlainTextEdit*>(w)) shown = plain->toPlainText();
   if (auto* label = qobject_cast<QLabel*>(w)) shown = label->text();
   if (auto* box = qobject_cast<QGroupBox*>(w)) shown = box->title();
   if (auto* button = qobject_cast<QPushButton*>(w)) shown = button->text();
-  return ui::testing::Gbk(shown.toStdU16String().c_str());
+  return zoq::testing::Gbk(shown.toStdU16String().c_str());
 }
 
 bool WindowDriver::Shown() const {
-  QWidget* top = ui::testing::TopLevel(window_);
+  QWidget* top = zoq::testing::TopLevel(window_);
   return top && top->isVisible();
 }
 
 bool WindowDriver::Exists(const Text& control) const {
-  return ui::testing::Widget(window_, control) != nullptr;
+  return zoq::testing::Widget(window_, control) != nullptr;
 }
 
 Rect WindowDriver::Place(const Text& control) const {
-  const QWidget* w = ui::testing::Widget(window_, control);
+  const QWidget* w = zoq::testing::Widget(window_, control);
   if (!w) return {};
   const QRect r = w->geometry();
   return {r.x(), r.y(), r.width(), r.height()};
 }
 
 Text WindowDriver::Container(const Text& control) const {
-  const QWidget* w = ui::testing::Widget(window_, control);
+  const QWidget* w = zoq::testing::Widget(window_, control);
   if (!w) return {};
   for (const ui::ControlSpec& c : form_.controls) {
-    if (ui::testing::Widget(window_, c.name) == w->parentWidget()) return c.name;
+    if (zoq::testing::Widget(window_, c.name) == w->parentWidget()) return c.name;
   }
   return {};
 }
@@ -131,7 +131,7 @@ void WindowDriver::Deactivate() {
 
 void WindowDriver::Activate() {
   state_->other.reset();
-  QWidget* top = ui::testing::TopLevel(window_);
+  QWidget* top = zoq::testing::TopLevel(window_);
   top->activateWindow();
   RunUntil([top] { return QApplication::activeWindow() == top; }, 2000);
   LetEventsRun();

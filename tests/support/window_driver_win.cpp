@@ -10,11 +10,11 @@ namespace zoq::testing {
 namespace {
 
 HWND Handle(const ui::Window& window, const Text& control) {
-  return static_cast<HWND>(ui::testing::NativeControl(window, control));
+  return static_cast<HWND>(zoq::testing::NativeControl(window, control));
 }
 
 std::wstring Wide(const Text& text) {
-  const std::u16string utf16 = ui::testing::Utf16(text);
+  const std::u16string utf16 = zoq::testing::Utf16(text);
   return std::wstring(utf16.begin(), utf16.end());
 }
 
@@ -91,7 +91,7 @@ void WindowDriver::Type(const Text& text) {
 
 void WindowDriver::Press(Key key) {
   HWND target = GetFocus();
-  if (!target) target = static_cast<HWND>(ui::testing::NativeWindow(window_));
+  if (!target) target = static_cast<HWND>(zoq::testing::NativeWindow(window_));
   switch (key) {
     case Key::Tab:
       PostKey(target, VK_TAB, 0x0F, false);
@@ -122,11 +122,11 @@ Text WindowDriver::ShownText(const Text& control) const {
   if (!hwnd) return {};
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
   text.resize(static_cast<std::size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
-  return ui::testing::Gbk(std::u16string(text.begin(), text.end()).c_str());
+  return zoq::testing::Gbk(std::u16string(text.begin(), text.end()).c_str());
 }
 
 bool WindowDriver::Shown() const {
-  HWND hwnd = static_cast<HWND>(ui::testing::NativeWindow(window_));
+  HWND hwnd = static_cast<HWND>(zoq::testing::NativeWindow(window_));
   return hwnd && IsWindowVisible(hwnd);
 }
 
@@ -163,7 +163,7 @@ void WindowDriver::Deactivate() {
 void WindowDriver::Activate() {
   if (state_->other) DestroyWindow(state_->other);
   state_->other = nullptr;
-  HWND hwnd = static_cast<HWND>(ui::testing::NativeWindow(window_));
+  HWND hwnd = static_cast<HWND>(zoq::testing::NativeWindow(window_));
   SetActiveWindow(hwnd);
   LetEventsRun(50);
 }

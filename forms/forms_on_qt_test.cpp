@@ -22,7 +22,7 @@ namespace zoq::forms {
 namespace {
 
 using testing::GlyphFaces;
-using ui::testing::Gbk;
+using zoq::testing::Gbk;
 
 class MainFormTest : public ::testing::Test {
  protected:
@@ -34,12 +34,12 @@ class MainFormTest : public ::testing::Test {
     main_->Destroy();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
-  QWidget* W(const char16_t* name) { return ui::testing::Widget(*main_, Gbk(name)); }
+  QWidget* W(const char16_t* name) { return zoq::testing::Widget(*main_, Gbk(name)); }
   ui::Window* main_ = nullptr;
 };
 
 TEST_F(MainFormTest, WindowTitleSizeAndPlace) {
-  QWidget* top = ui::testing::TopLevel(*main_);
+  QWidget* top = zoq::testing::TopLevel(*main_);
   EXPECT_EQ(top->windowTitle(), QStringLiteral("Ｚｏｑ个人播放器"));
   EXPECT_EQ(top->frameGeometry(), QRect(50, 50, 748, 319));
   EXPECT_EQ(ui::WindowNamed(kMainWindow), main_);
@@ -48,7 +48,7 @@ TEST_F(MainFormTest, WindowTitleSizeAndPlace) {
 
 // Where each control lies is checked on both backends (app/windows_test.cpp).
 TEST_F(MainFormTest, NoteBoxesTwoAndThreeLieAboveTheFrame) {
-  QWidget* top = ui::testing::TopLevel(*main_);
+  QWidget* top = zoq::testing::TopLevel(*main_);
   EXPECT_EQ(top->childAt(400, 100), W(u"编辑框6"));
   EXPECT_EQ(top->childAt(400, 180), W(u"编辑框4"));
   EXPECT_EQ(W(u"时钟1"), nullptr);  // a timer has no widget
@@ -116,9 +116,9 @@ TEST_F(MainFormTest, ColoursOfTheLayout) {
 }
 
 TEST_F(MainFormTest, ScreenShowsCyanFrameMagentaNotesAndThePictures) {
-  const QImage shot = ui::testing::TopLevel(*main_)->grab().toImage();
+  const QImage shot = zoq::testing::TopLevel(*main_)->grab().toImage();
   // The client area: the outer 748x319 less the platform's frame.
-  ASSERT_EQ(shot.size(), ui::testing::TopLevel(*main_)->size());
+  ASSERT_EQ(shot.size(), zoq::testing::TopLevel(*main_)->size());
   ASSERT_GE(shot.width(), 740);
   const QColor cyan(0, 255, 255);
   EXPECT_EQ(shot.pixelColor(600, 228), cyan);  // between note box 3 and the clock

@@ -241,6 +241,8 @@ TEST_F(WindowsTest, SettingsCyclesLeaveNoWindowsObjectBehind) {
     ui::Window* settingsWindow = ui::WindowNamed(forms::kSettingsWindow);
     ASSERT_NE(settingsWindow, nullptr);
     WindowDriver settingsDriver(*settingsWindow, forms::SettingsForm());
+    settingsDriver.Press(Key::Tab);  // and back: the title box's text selected
+    settingsDriver.Press(Key::ShiftTab);
     settingsDriver.Type("标题");
     testing::AnswerNextMessageBox();
     settingsDriver.Click("按钮1");  // confirms in a box and closes the window

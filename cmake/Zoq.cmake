@@ -69,7 +69,10 @@ function(zoq_test_binary name)
   if(ARG_WINDOWS)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} zoq_ui_test_main)
     if(WIN32)
-      gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${ZOQ_TEST_TIMEOUT})
+      # Under Wine every process of the prefix shares one desktop, and so one
+      # active window: tests that look at the focus run one at a time.
+      gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+                           PROPERTIES TIMEOUT ${ZOQ_TEST_TIMEOUT} RESOURCE_LOCK zoq_wine_desktop)
     else()
       gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
                            PROPERTIES TIMEOUT 120 ENVIRONMENT "QT_QPA_PLATFORM=offscreen")

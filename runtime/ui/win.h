@@ -43,7 +43,6 @@ UINT DpiOf(HWND window);  // the monitor's dpi for a per-monitor aware window
 // The handle lives as long as the program; equal requests share it.
 HFONT FontFor(const Font& font, UINT dpi);
 void ReleaseFonts();
-void ReleaseBrushes();
 
 // --- Pictures ---
 // A decoded picture, 32-bit premultiplied BGRA, top row first.
@@ -74,8 +73,33 @@ HICON LoadNamedIcon(const Text& name, int size);
 HINSTANCE Instance();
 // Windows destroyed during an event are freed once no handler runs.
 void FreeDestroyedWindows();
-// Dispatches one message, with keyboard navigation between controls.
+// Tab (forward) or Shift+Tab in the program's window `window`; false when it
+// is none of the program's windows.
+bool MoveFocus(HWND window, bool forward);
+
+// --- The message loop (application_win.cpp) ---
+// Dispatches one message; Tab and Shift+Tab move between controls.
 void Dispatch(MSG& message);
+// Runs the messages until `open` says the modal window has gone, or the
+// program ends; the windows `others` take no input meanwhile. Whether the
+// modal window is still open.
+bool RunModalLoop(const std::vector<HWND>& others, const std::function<bool()>& open);
+
+// --- The controls the window draws itself (controls_win.cpp) ---
+// The brush of a colour; it lives until ReleaseBrushes.
+HBRUSH BrushOf(COLORREF colour);
+void ReleaseBrushes();
+// A group box that carries controls: what they send their parent goes on to
+// the window, and the box paints itself in the layout's colours.
+void DrawGroupBoxItself(HWND box);
+// A bordered label: its one-pixel line in the label's text colour.
+void DrawLabelBorderItself(HWND label);
+// A graphic button: clicked like any button, it never takes the focus.
+void ClickWithoutFocus(HWND button);
+// An owner-drawn graphic button of the layout's `size`, or colour picker.
+void DrawGraphicButton(const DRAWITEMSTRUCT& item, COLORREF back, const Picture& picture,
+                       Size size, UINT dpi);
+void DrawColourPicker(const DRAWITEMSTRUCT& item, COLORREF colour, UINT dpi);
 
 // A function of a system DLL the start-up box does not need, the DLL loaded
 // on first use: each one loaded with the program delays the box. Null when

@@ -9,6 +9,7 @@
 #include <objbase.h>
 
 #include <map>
+#include <vector>
 
 #include "shell.h"
 
@@ -29,6 +30,16 @@ void DispatchPending() {
 // COM: not tried, started, or failed to start.
 enum class Com { Untried, Ready, Failed };
 Com comState = Com::Untried;
+
+struct SharedCom {
+  CLSID type;
+  IID face;
+  IUnknown* object;
+};
+std::vector<SharedCom>& SharedObjects() {
+  static std::vector<SharedCom> objects;
+  return objects;
+}
 
 }  // namespace
 
@@ -53,10 +64,7 @@ Application::~Application() {
   win::FreeDestroyedWindows();
   win::ReleaseFonts();
   win::ReleaseBrushes();
-  if (comState == Com::Ready) {
-    if (const auto end = win::Late<void(WINAPI*)()>(L"ole32.dll", "CoUninitialize")) end();
-  }
-  comState = Com::Untried;
+  win::EndCom();
 }
 
 void LeaveEveryLoop() { PostQuitMessage(0); }  // message boxes' loops too
@@ -146,6 +154,27 @@ HRESULT CreateInstance(const CLSID& type, const IID& face, void** made) {
   const auto create = Late<Create>(L"ole32.dll", "CoCreateInstance");
   if (!ComReady() || !create) return E_FAIL;
   return create(type, nullptr, CLSCTX_INPROC_SERVER, face, made);
+}
+
+void* SharedObject(const CLSID& type, const IID& face) {
+  for (const SharedCom& shared : SharedObjects()) {
+    if (IsEqualCLSID(shared.type, type) && IsEqualIID(shared.face, face)) return shared.object;
+  }
+  void* made = nullptr;
+  if (FAILED(CreateInstance(type, face, &made)) || !made) return nullptr;
+  SharedObjects().push_back({type, face, static_cast<IUnknown*>(made)});
+  return made;
+}
+
+void EndCom() {
+  // An object released after CoUninitialize may run code of a DLL COM
+  // has already unloaded.
+  for (SharedCom& shared : SharedObjects()) shared.object->Release();
+  SharedObjects().clear();
+  if (comState == Com::Ready) {
+    if (const auto end = Late<void(WINAPI*)()>(L"ole32.dll", "CoUninitialize")) end();
+  }
+  comState = Com::Untried;
 }
 
 }  // namespace win

@@ -325,25 +325,19 @@ void DrawGroupBoxItself(HWND box) { SetWindowSubclass(box, GroupBoxProc, 1, 0); 
 void DrawLabelBorderItself(HWND label) { SetWindowSubclass(label, BorderProc, 2, 0); }
 void ClickWithoutFocus(HWND button) { SetWindowSubclass(button, GraphicButtonProc, 3, 0); }
 
-void DrawGraphicButton(const DRAWITEMSTRUCT& item, COLORREF back, const Picture& picture,
-                       Size size, UINT dpi) {
+void DrawGraphicButton(const DRAWITEMSTRUCT& item, COLORREF back, HBITMAP picture, SIZE size,
+                       UINT dpi) {
   HDC dc = item.hDC;
   const RECT& box = item.rcItem;
   const bool pressed = (item.itemState & ODS_SELECTED) != 0;
   FillRect(dc, &box, BrushOf(back));
-  if (!picture.Empty()) {
+  if (picture) {
     const int inset = Scale(kGraphicButtonInset, dpi) + (pressed ? 1 : 0);
-    const Size fit = FittedSize({picture.width, picture.height}, GraphicButtonRoom(size));
-    const SIZE fitted{Scale(fit.width, dpi), Scale(fit.height, dpi)};
-    HBITMAP shown = Compose(fitted.cx, fitted.cy, back, picture, {0, 0, fitted.cx, fitted.cy});
-    if (shown) {
-      HDC source = CreateCompatibleDC(dc);
-      HGDIOBJ old = SelectObject(source, shown);
-      BitBlt(dc, box.left + inset, box.top + inset, fitted.cx, fitted.cy, source, 0, 0, SRCCOPY);
-      SelectObject(source, old);
-      DeleteDC(source);
-      DeleteObject(shown);
-    }
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(source, picture);
+    BitBlt(dc, box.left + inset, box.top + inset, size.cx, size.cy, source, 0, 0, SRCCOPY);
+    SelectObject(source, old);
+    DeleteDC(source);
   }
   if (pressed) {
     RECT edge = box;

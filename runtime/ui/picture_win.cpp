@@ -44,7 +44,7 @@ IWICImagingFactory* Factory() {
 
 }  // namespace
 
-Picture DecodePicture(const std::uint8_t* data, std::size_t size) {
+Picture DecodePicture(const std::uint8_t* data, std::size_t size, Size box, UINT dpi) {
   Picture picture;
   if (!data || size == 0 || size > kLargest || size > UINT_MAX) return picture;
   // COM again for an application made after an earlier one ended.
@@ -77,6 +77,23 @@ Picture DecodePicture(const std::uint8_t* data, std::size_t size) {
                                    WICBitmapPaletteTypeCustom))) {
     return picture;
   }
+  IWICBitmapSource* source = converter.p;
+  Com<IWICBitmapScaler> scaler;
+  if (box.width > 0 && box.height > 0) {
+    const Size fitted = FittedSize({static_cast<int>(width), static_cast<int>(height)}, box);
+    const UINT shownWidth = static_cast<UINT>(std::max(1, Scale(fitted.width, dpi)));
+    const UINT shownHeight = static_cast<UINT>(std::max(1, Scale(fitted.height, dpi)));
+    if (shownWidth != width || shownHeight != height) {
+      if (FAILED(factory->CreateBitmapScaler(&scaler)) ||
+          FAILED(scaler->Initialize(converter.p, shownWidth, shownHeight,
+                                    WICBitmapInterpolationModeFant))) {
+        return picture;
+      }
+      source = scaler.p;
+      width = shownWidth;
+      height = shownHeight;
+    }
+  }
   const UINT stride = width * 4;
   std::vector<std::uint8_t> pixels;
   try {
@@ -84,8 +101,8 @@ Picture DecodePicture(const std::uint8_t* data, std::size_t size) {
   } catch (const std::bad_alloc&) {
     return picture;
   }
-  if (FAILED(converter->CopyPixels(nullptr, stride, static_cast<UINT>(pixels.size()),
-                                   pixels.data()))) {
+  if (FAILED(source->CopyPixels(nullptr, stride, static_cast<UINT>(pixels.size()),
+                                pixels.data()))) {
     return picture;
   }
   picture.width = static_cast<int>(width);
@@ -113,7 +130,7 @@ HICON LoadNamedIcon(const Text& name, int size) {
       LoadImageW(Instance(), wide.c_str(), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
 
-HBITMAP TopDownDib(HDC dc, int width, int height, std::uint8_t** bits) {
+BITMAPINFO TopDownInfo(int width, int height) {
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = width;
@@ -121,6 +138,11 @@ HBITMAP TopDownDib(HDC dc, int width, int height, std::uint8_t** bits) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
+  return info;
+}
+
+HBITMAP TopDownDib(HDC dc, int width, int height, std::uint8_t** bits) {
+  const BITMAPINFO info = TopDownInfo(width, height);
   void* memory = nullptr;
   HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &memory, nullptr, 0);
   *bits = static_cast<std::uint8_t*>(memory);

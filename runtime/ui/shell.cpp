@@ -17,20 +17,20 @@ std::map<Text, WideText>& ChosenPaths() {
   return paths;
 }
 
-WideText Native(const fs::path& path) {
-#ifdef _WIN32
-  return path.wstring();
-#else
-  return path.u16string();
-#endif
-}
-
 bool IsFolder(const WideText& name) {
   std::error_code error;
   return !name.empty() && fs::is_directory(fs::path(name), error);
 }
 
 }  // namespace
+
+WideText NativePath(const fs::path& path) {
+#ifdef _WIN32
+  return path.wstring();
+#else
+  return path.u16string();
+#endif
+}
 
 bool IsWebAddress(const Text& url) {
   auto starts = [&url](const char* scheme) {
@@ -51,7 +51,7 @@ WideText StartFolder(const Text& preset, const WideText& desktop, const WideText
   try {
     fs::path full = fs::absolute(fs::path(name)).lexically_normal();
     if (!full.has_filename() && full != full.root_path()) full = full.parent_path();
-    return Native(full);
+    return NativePath(full);
   } catch (const std::exception&) {
     return home;
   }

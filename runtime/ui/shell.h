@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 
 #include "convert.h"
 #include "runtime/ui.h"
@@ -24,6 +25,9 @@ WideText StartFolder(const Text& preset, const WideText& desktop, const WideText
 // is converted. Only the recent choices are kept.
 void RememberChosenPath(const Text& text, const WideText& path);
 WideText PathFromText(const Text& text);
+
+// A file system path in the toolkit's UTF-16.
+WideText NativePath(const std::filesystem::path& path);
 
 // Larger files count as unreadable: nothing the program opens is that big,
 // and reading one whole would only exhaust the memory.

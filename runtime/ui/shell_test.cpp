@@ -20,14 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::Gbk;
 
-WideText Native(const fs::path& path) {
-#ifdef _WIN32
-  return path.wstring();
-#else
-  return path.u16string();
-#endif
-}
-
 class Files : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -39,7 +31,7 @@ class Files : public ::testing::Test {
     std::error_code ignored;
     fs::remove_all(dir_, ignored);
   }
-  Text Path(const char* name) const { return Narrow(Native(dir_ / name)); }
+  Text Path(const char* name) const { return Narrow(NativePath(dir_ / name)); }
   void Write(const char* name, const std::string& bytes) const {
     std::ofstream(dir_ / name, std::ios::binary) << bytes;
   }
@@ -56,7 +48,7 @@ TEST_F(Files, ReadsWhatIsThereAndNothingElse) {
   Write("empty", "");
   EXPECT_TRUE(ReadWholeFile(Path("empty")).empty());
   EXPECT_TRUE(ReadWholeFile(Path("missing.jpg")).empty());
-  EXPECT_TRUE(ReadWholeFile(Narrow(Native(dir_))).empty());  // a folder
+  EXPECT_TRUE(ReadWholeFile(Narrow(NativePath(dir_))).empty());  // a folder
   EXPECT_TRUE(ReadWholeFile("").empty());
   // Over the limit counts as unreadable; sparse, so no disk space is used.
   std::ofstream(dir_ / "big.jpg").close();
@@ -73,19 +65,19 @@ TEST_F(Files, ReadsWhatIsThereAndNothingElse) {
 }
 
 TEST_F(Files, TheDialogStartsInTheFolderItsTextNamesAndItsChoicesOpen) {
-  const WideText home = Native(dir_);
+  const WideText home = NativePath(dir_);
   fs::create_directories(dir_ / "desk");
-  const WideText desktop = Native(dir_ / "desk");
+  const WideText desktop = NativePath(dir_ / "desk");
   EXPECT_EQ(StartFolder(Gbk(u"桌面"), desktop, home), desktop);
-  EXPECT_EQ(StartFolder(Gbk(u"桌面"), Native(dir_ / "gone"), home), home);
-  EXPECT_EQ(StartFolder(Path("desk"), Native(dir_ / "gone"), home), desktop);
-  EXPECT_EQ(StartFolder(Narrow(Native(dir_ / "desk" / ".." / "desk")) + '/', {}, home),
+  EXPECT_EQ(StartFolder(Gbk(u"桌面"), NativePath(dir_ / "gone"), home), home);
+  EXPECT_EQ(StartFolder(Path("desk"), NativePath(dir_ / "gone"), home), desktop);
+  EXPECT_EQ(StartFolder(Narrow(NativePath(dir_ / "desk" / ".." / "desk")) + '/', {}, home),
             desktop);
   EXPECT_EQ(StartFolder(Path("missing"), desktop, home), home);
   EXPECT_EQ(StartFolder("", desktop, home), home);
 
   // A name 936 cannot spell opens through the path the dialog gave.
-  const WideText odd = Native(dir_ / fs::path(u"caf\u00e9 \U0001F600.png"));
+  const WideText odd = NativePath(dir_ / fs::path(u"caf\u00e9 \U0001F600.png"));
   std::ofstream(fs::path(odd), std::ios::binary) << "abc";
   const Text spelled = Narrow(odd);
   EXPECT_TRUE(ReadWholeFile(spelled).empty());

@@ -9,7 +9,6 @@
 #include <objbase.h>
 #include <shellapi.h>
 
-#include <cstring>
 #include <string>
 
 #include "support/import_hook.h"
@@ -17,7 +16,7 @@
 namespace zoq::ui {
 namespace {
 
-using zoq::testing::ImportHook;
+using zoq::testing::LookUpHook;
 
 struct HandOff {
   int calls = 0;
@@ -55,25 +54,11 @@ HINSTANCE WINAPI FakeExecute(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR, LPCWSTR,
   return reinterpret_cast<HINSTANCE>(42);
 }
 
-// The shell's functions are looked up when first used: the stand-ins come
-// in through GetProcAddress, and no browser is ever started.
-FARPROC (WINAPI* realLookUp)(HMODULE, LPCSTR) = nullptr;
-FARPROC WINAPI LookUp(HMODULE module, LPCSTR name) {
-  if (reinterpret_cast<ULONG_PTR>(name) > 0xFFFF) {
-    if (std::strcmp(name, "ShellExecuteExW") == 0) {
-      return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FakeExecuteEx));
-    }
-    if (std::strcmp(name, "ShellExecuteW") == 0) {
-      return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(&FakeExecute));
-    }
-  }
-  return realLookUp(module, name);
-}
-
 TEST(BrowserOnWindows, HandsOverOnThisThreadWithCom) {
-  realLookUp = reinterpret_cast<decltype(realLookUp)>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcAddress")));
-  ImportHook hook("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(&LookUp));
+  // The shell's functions are looked up when first used; no browser is
+  // ever started.
+  LookUpHook hook({{"ShellExecuteExW", reinterpret_cast<void*>(&FakeExecuteEx)},
+                   {"ShellExecuteW", reinterpret_cast<void*>(&FakeExecute)}});
   ASSERT_TRUE(hook.Installed());
 
   EXPECT_FALSE(OpenInBrowser("file:///C:/windows/system32/calc.exe"));

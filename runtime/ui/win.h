@@ -54,11 +54,16 @@ struct Picture {
 };
 // JPEG, PNG, BMP, GIF (its first frame) and every other format the system's
 // imaging component reads. Files over 256 MiB, and pictures that would
-// take more than 256 MiB once decoded, give an empty picture.
-Picture DecodePicture(const std::uint8_t* data, std::size_t size);
+// take more than 256 MiB once decoded, give an empty picture. With a `box`
+// (layout pixels), the picture comes scaled down to fit it at `dpi`
+// (FittedSize), as it shows.
+Picture DecodePicture(const std::uint8_t* data, std::size_t size, Size box = {},
+                      UINT dpi = 96);
 // The bytes of the RCDATA resource of that name in the program; empty when
 // there is none.
 Bytes ResourceBytes(const Text& name);
+// The format of a `width` x `height` 32-bit BGRA bitmap, top row first.
+BITMAPINFO TopDownInfo(int width, int height);
 // A `width` x `height` top-down 32-bit DIB section (BGRA, top row first);
 // `bits` gets its pixels. Null when it cannot be made.
 HBITMAP TopDownDib(HDC dc, int width, int height, std::uint8_t** bits);
@@ -96,9 +101,10 @@ void DrawGroupBoxItself(HWND box);
 void DrawLabelBorderItself(HWND label);
 // A graphic button: clicked like any button, it never takes the focus.
 void ClickWithoutFocus(HWND button);
-// An owner-drawn graphic button of the layout's `size`, or colour picker.
-void DrawGraphicButton(const DRAWITEMSTRUCT& item, COLORREF back, const Picture& picture,
-                       Size size, UINT dpi);
+// An owner-drawn graphic button, its `picture` (of `size`, already over
+// `back`) at the inset from the top-left corner; an owner-drawn colour picker.
+void DrawGraphicButton(const DRAWITEMSTRUCT& item, COLORREF back, HBITMAP picture, SIZE size,
+                       UINT dpi);
 void DrawColourPicker(const DRAWITEMSTRUCT& item, COLORREF colour, UINT dpi);
 
 // A function of a system DLL the start-up box does not need, the DLL loaded
@@ -116,15 +122,14 @@ HRESULT CreateInstance(const CLSID& type, const IID& face, void** made);
 // One object of an in-process server for the whole program, made on first
 // use; nullptr when it cannot be made. A window with no use for it costs
 // nothing. Callers check ComReady first: an application made after another
-// ended starts COM again.
+// ended starts COM again and makes its objects afresh.
+void* SharedObject(const CLSID& type, const IID& face);
 template <typename T>
 T* SharedInstance(const CLSID& type, const IID& face) {
-  static T* const instance = [&] {
-    void* made = nullptr;
-    return SUCCEEDED(CreateInstance(type, face, &made)) ? static_cast<T*>(made) : nullptr;
-  }();
-  return instance;
+  return static_cast<T*>(SharedObject(type, face));
 }
+// Releases the shared objects, then ends COM on this thread if it started.
+void EndCom();
 
 // Gives a control a name for screen readers when its own text is not one.
 void SetAccessibleName(HWND control, const std::wstring& name);

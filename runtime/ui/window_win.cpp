@@ -29,11 +29,13 @@ struct WinControl {
   HWND hwnd = nullptr;
   UINT id = 0;  // child-window id, and the timer's id
   std::wstring pushed;
-  // Picture box and graphic button: the encoded bytes until the window first
-  // shows, then the decoded picture (and the picture box's bitmap of it).
-  Bytes pending;
+  // Picture box and graphic button: the encoded bytes, and once the window
+  // shows, the picture decoded at the size it shows at (again at another
+  // dpi) and the bitmap of it over the background.
+  Bytes encoded;
   win::Picture picture;
   HBITMAP bitmap = nullptr;
+  COLORREF bitmapBack = 0;  // the graphic button's bitmap's background
 };
 
 class FormWindow;
@@ -164,7 +166,7 @@ class FormWindow final : public WindowControls<WinControl> {
   void ShowColours(Control& c) override { Repaint(c); }
   void ShowPicture(Control& c, const Bytes& image) override {
     c.picture = {};
-    c.pending = image;
+    c.encoded = image;
     if (revealed_) Prepare(c);
   }
   void StartTimer(Control& c, int milliseconds) override {
@@ -314,7 +316,7 @@ HWND FormWindow::NewGroupBox(Control& c) {
 
 HWND FormWindow::NewPictureBox(Control& c) {
   HWND box = NewChild(c, L"STATIC", SS_BITMAP, 0, {});
-  if (box && !c.desc.picture.empty()) c.pending = win::ResourceBytes(c.desc.picture);
+  if (box && !c.desc.picture.empty()) c.encoded = win::ResourceBytes(c.desc.picture);
   return box;
 }
 
@@ -346,7 +348,7 @@ HWND FormWindow::NewGraphicButton(Control& c) {
   HWND button = NewChild(c, L"BUTTON", BS_OWNERDRAW, 0, AccessibleName(c.desc));
   if (!button) return nullptr;
   win::ClickWithoutFocus(button);
-  if (!c.desc.picture.empty()) c.pending = win::ResourceBytes(c.desc.picture);
+  if (!c.desc.picture.empty()) c.encoded = win::ResourceBytes(c.desc.picture);
   return button;
 }
 
@@ -368,9 +370,12 @@ void FormWindow::Prepare(Control& c) {
                     d.kind == Kind::GraphicButton || d.kind == Kind::ColourPicker)) {
     win::SetAccessibleName(c.hwnd, Wide(AccessibleName(d)));
   }
-  if (!c.pending.empty()) {
-    c.picture = win::DecodePicture(c.pending.data(), c.pending.size());
-    Bytes().swap(c.pending);
+  if (!c.encoded.empty() && c.picture.Empty()) {
+    // Scaled once, here: a colour change or a repaint only composes.
+    const Size box = d.kind == Kind::GraphicButton ? GraphicButtonRoom({d.width, d.height})
+                                                   : Size{d.width, d.height};
+    c.picture = win::DecodePicture(c.encoded.data(), c.encoded.size(), box, dpi_);
+    if (c.picture.Empty()) Bytes().swap(c.encoded);  // never tried again
   }
   if (d.kind != Kind::PictureBox) return;
   // The bitmap covers the whole box: the background with the picture
@@ -379,12 +384,10 @@ void FormWindow::Prepare(Control& c) {
   const int height = Scale(std::max(0, d.height), dpi_);
   RECT target{};
   if (!c.picture.Empty()) {
-    Size fitted = FittedSize({c.picture.width, c.picture.height}, {d.width, d.height});
-    fitted = {Scale(fitted.width, dpi_), Scale(fitted.height, dpi_)};
-    target.left = (width - fitted.width) / 2;
-    target.top = (height - fitted.height) / 2;
-    target.right = target.left + fitted.width;
-    target.bottom = target.top + fitted.height;
+    target.left = (width - c.picture.width) / 2;
+    target.top = (height - c.picture.height) / 2;
+    target.right = target.left + c.picture.width;
+    target.bottom = target.top + c.picture.height;
   }
   HBITMAP bitmap = win::Compose(width, height, Back(c, ContainerBack(c)), c.picture, target);
   auto shown = reinterpret_cast<HBITMAP>(SendMessageW(
@@ -485,11 +488,19 @@ LRESULT FormWindow::ControlColour(HDC dc, HWND child) {
 }
 
 void FormWindow::DrawItem(const DRAWITEMSTRUCT& item) {
-  const Control* c = FindWindow(item.hwndItem);
+  Control* c = FindWindow(item.hwndItem);
   if (!c) return;
   if (c->desc.kind == Kind::GraphicButton) {
-    win::DrawGraphicButton(item, Back(*c, ContainerBack(*c)), c->picture,
-                           {c->desc.width, c->desc.height}, dpi_);
+    const COLORREF back = Back(*c, ContainerBack(*c));
+    const int width = c->picture.width, height = c->picture.height;
+    // The picture over the background, made again only when that changes.
+    if (!c->picture.Empty() && (!c->bitmap || c->bitmapBack != back)) {
+      if (c->bitmap) DeleteObject(c->bitmap);
+      c->bitmap = win::Compose(width, height, back, c->picture, {0, 0, width, height});
+      c->bitmapBack = back;
+    }
+    win::DrawGraphicButton(item, back, c->picture.Empty() ? nullptr : c->bitmap,
+                           {width, height}, dpi_);
   } else if (c->desc.kind == Kind::ColourPicker) {
     win::DrawColourPicker(item, static_cast<COLORREF>(c->pickerColour), dpi_);
   }
@@ -522,7 +533,16 @@ void FormWindow::DpiChanged(UINT dpi, const RECT& suggested) {
     SendMessageW(c.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(win::FontFor(c.desc.font, dpi_)),
                  FALSE);
     Place(c);
-    if (c.desc.kind == Kind::PictureBox && revealed_) Prepare(c);
+    if (!c.encoded.empty()) {
+      c.picture = {};  // decoded again at the new size
+      if (c.desc.kind == Kind::GraphicButton && c.bitmap) {
+        DeleteObject(c.bitmap);
+        c.bitmap = nullptr;
+      }
+    }
+    if (revealed_ && (c.desc.kind == Kind::PictureBox || c.desc.kind == Kind::GraphicButton)) {
+      Prepare(c);
+    }
   }
   RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }

@@ -85,6 +85,8 @@ struct FormSpec {
 //   (a 312x313 photograph in a 320x288 box shows at 287x288, 16 pixels in).
 //   A graphic button shows its picture in its top-left corner, scaled down
 //   the same way when it does not fit.
+// - Containers: only a group box carries controls; a control that names any
+//   other control as its container lies on the window.
 // - Label border: a single line in the label's text colour (black for the
 //   default one), so that it shows on a background of any colour.
 // - Colour picker: starts at black (0) until the user chooses; it offers
@@ -171,7 +173,8 @@ inline constexpr int kInformationBox = 64;
 // Modal, one OK button. Without a caption the box carries the start-up
 // window's current title.
 void ShowMessage(const Text& text, int style, const std::optional<Text>& caption = std::nullopt);
-// Hands the address to the default browser without waiting.
+// Hands the address to the default browser without waiting for it; only
+// http:// and https:// addresses, false for any other.
 bool OpenInBrowser(const Text& url);
 // The whole file; empty when it cannot be read, when it is not a regular
 // file, or when it is larger than 256 MiB.

@@ -11,6 +11,9 @@
 #include <windows.h>
 
 #include <cstring>
+#include <initializer_list>
+#include <map>
+#include <string>
 
 namespace zoq::testing {
 
@@ -64,5 +67,36 @@ Fn Real(const char* dll, const char* name) {
   return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(dll), name)));
 }
 #define ZOQ_REAL(dll, fn) static const auto real = ::zoq::testing::Real<decltype(&fn)>(dll, #fn)
+
+// For code that looks system functions up when first used: points the
+// program's GetProcAddress at a stand-in that hands out `replacements` for
+// those names, and the system's own functions for every other.
+class LookUpHook {
+ public:
+  LookUpHook(std::initializer_list<std::pair<const char*, void*>> replacements)
+      : hook_("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(&LookUp)) {
+    for (const auto& [name, replacement] : replacements) Table()[name] = replacement;
+  }
+  ~LookUpHook() { Table().clear(); }
+  bool Installed() const { return hook_.Installed(); }
+
+ private:
+  using Fn = FARPROC(WINAPI*)(HMODULE, LPCSTR);
+  static std::map<std::string, void*>& Table() {
+    static std::map<std::string, void*> table;
+    return table;
+  }
+  static FARPROC WINAPI LookUp(HMODULE module, LPCSTR name) {
+    if (reinterpret_cast<ULONG_PTR>(name) > 0xFFFF) {
+      const auto it = Table().find(name);
+      if (it != Table().end()) return reinterpret_cast<FARPROC>(it->second);
+    }
+    return real_(module, name);
+  }
+  // Taken before the hook is in place.
+  static inline const Fn real_ = reinterpret_cast<Fn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetProcAddress")));
+  ImportHook hook_;
+};
 
 }  // namespace zoq::testing

@@ -26,13 +26,13 @@ double ThreadCpuMs() {
 }
 
 void BM_PageFetchLargeBody(benchmark::State& state) {
-  std::unique_ptr<zoq::test::LoopbackServer> server;
+  std::unique_ptr<zoq::testing::LoopbackServer> server;
   std::string url;
   if (const char* outside = std::getenv("ZOQ_FETCH_BENCH_URL")) {
     url = outside;
   } else {
-    server = std::make_unique<zoq::test::LoopbackServer>();
-    server->Script({zoq::test::HttpReply(200, "OK", {}, std::string(kLargeBody, 'z'))});
+    server = std::make_unique<zoq::testing::LoopbackServer>();
+    server->Script({zoq::testing::HttpReply(200, "OK", {}, std::string(kLargeBody, 'z'))});
     url = server->Url("/large");
   }
   std::size_t bytes = 0;
@@ -52,8 +52,8 @@ BENCHMARK(BM_PageFetchLargeBody)->Unit(benchmark::kMillisecond)->UseRealTime();
 // A body of 20 pieces, 50 ms apart: the waiting thread should sleep through
 // the second it takes, not spin.
 void BM_PageFetchWaitCpu(benchmark::State& state) {
-  zoq::test::LoopbackServer server;
-  zoq::test::Reply slow = zoq::test::HttpReply(200, "OK", {}, std::string(2000, 's'));
+  zoq::testing::LoopbackServer server;
+  zoq::testing::Reply slow = zoq::testing::HttpReply(200, "OK", {}, std::string(2000, 's'));
   slow.pieceSize = (slow.bytes.size() + 19) / 20;
   slow.pieceDelayMs = 50;
   server.Script({slow});

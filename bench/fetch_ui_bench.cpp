@@ -35,8 +35,8 @@ zoq::ui::Application& App() {
 
 void BM_PageFetchUiTimerDuringWait(benchmark::State& state) {
   App();
-  zoq::test::LoopbackServer server;
-  zoq::test::Reply slow = zoq::test::HttpReply(200, "OK", {}, std::string(2000, 's'));
+  zoq::testing::LoopbackServer server;
+  zoq::testing::Reply slow = zoq::testing::HttpReply(200, "OK", {}, std::string(2000, 's'));
   slow.pieceSize = (slow.bytes.size() + 19) / 20;
   slow.pieceDelayMs = 50;
   server.Script({slow});

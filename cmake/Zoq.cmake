@@ -22,7 +22,9 @@ endfunction()
 
 # Collects a folder's sources: *_test.cpp are tests, *_posix.cpp and *_qt.cpp
 # build everywhere but Windows, *_win.cpp only on Windows (likewise the tests
-# *_posix_test.cpp, *_qt_test.cpp and *_win_test.cpp).
+# *_posix_test.cpp, *_qt_test.cpp and *_win_test.cpp). foo_qt_test.cpp tests
+# foo_qt.cpp; foo_on_qt_test.cpp tests the toolkit-free foo.cpp through Qt's
+# widgets, so it builds where *_qt_test.cpp does.
 function(zoq_sources out_sources out_tests)
   file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   set(srcs)
@@ -72,7 +74,10 @@ function(zoq_test_binary name)
   if(ARG_WINDOWS)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} zoq_ui_test_main)
     if(WIN32)
-      gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${ZOQ_TEST_TIMEOUT})
+      # Under Wine every process of the prefix shares one desktop, and so one
+      # active window: tests that look at the focus run one at a time.
+      gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+                           PROPERTIES TIMEOUT ${ZOQ_TEST_TIMEOUT} RESOURCE_LOCK zoq_wine_desktop)
     else()
       gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
                            PROPERTIES TIMEOUT ${ZOQ_TEST_TIMEOUT}

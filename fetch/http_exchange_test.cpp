@@ -14,11 +14,11 @@
 namespace zoq::fetch {
 namespace {
 
-using test::CloseDelimitedReply;
-using test::ChunkedReply;
-using test::HttpReply;
-using test::LoopbackServer;
-using test::ParseRequest;
+using zoq::testing::CloseDelimitedReply;
+using zoq::testing::ChunkedReply;
+using zoq::testing::HttpReply;
+using zoq::testing::LoopbackServer;
+using zoq::testing::ParseRequest;
 
 constexpr char kAccept[] =
     "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
@@ -30,7 +30,7 @@ Text AsText(const Bytes& b) { return Text(b.begin(), b.end()); }
 class Exchange : public ::testing::Test {
  protected:
   // The one request the server got, taken apart.
-  test::ParsedRequest Only() {
+  zoq::testing::ParsedRequest Only() {
     EXPECT_EQ(server.Requests().size(), 1u);
     return ParseRequest(server.Request(0));
   }
@@ -64,7 +64,7 @@ TEST_F(Exchange, AGetWithoutExtraHeadersSendsTheDefaultsInOrder) {
                                     "Accept: " + std::string(kAccept), "Referer: " + url,
                                     "Accept-Language: zh-cn", ""};
   // The user agent follows the program's lines; Wine sends it before them.
-  expected.insert(test::RunningUnderWine() ? expected.begin() + 1 : expected.end() - 1,
+  expected.insert(zoq::testing::RunningUnderWine() ? expected.begin() + 1 : expected.end() - 1,
                   "User-Agent: " + std::string(kAgent));
   std::string host;
   EXPECT_EQ(LinesBesidesHost(server.Request(0), host), expected);
@@ -165,7 +165,7 @@ TEST_F(Exchange, AHarvestedCookieReachesALaterRequest) {
   EXPECT_EQ(first.Count("Cookie"), 0u);  // blank cookies: the store is not used
   std::string cookie = ParseRequest(server.Request(1)).Header("Cookie");
   // Wine puts the store's cookies in place of the caller's Cookie line.
-  if (!test::RunningUnderWine()) {
+  if (!zoq::testing::RunningUnderWine()) {
     EXPECT_NE(cookie.find("mine=1"), std::string::npos) << cookie;
   }
   EXPECT_NE(cookie.find("sid=ab=cd"), std::string::npos) << cookie;
@@ -212,7 +212,7 @@ TEST_F(Exchange, LargeBodiesArriveIntactWithOrWithoutAnAnnouncedLength) {
 }
 
 TEST_F(Exchange, AnAnnouncedLengthLongerThanTheBodyGivesWhatArrived) {
-  test::Reply lying;
+  zoq::testing::Reply lying;
   lying.bytes = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nonly this";
   lying.close = true;
   server.Script({lying});

@@ -19,8 +19,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-using test::HttpReply;
-using test::LoopbackServer;
+using zoq::testing::HttpReply;
+using zoq::testing::LoopbackServer;
 
 Text AsText(const Bytes& b) { return Text(b.begin(), b.end()); }
 
@@ -61,8 +61,8 @@ class Gate {
 };
 
 // A server that takes the request and never answers.
-test::Reply Silence() {
-  test::Reply r;
+zoq::testing::Reply Silence() {
+  zoq::testing::Reply r;
   r.hold = true;
   return r;
 }
@@ -85,7 +85,7 @@ TEST(PageFetchWait, MessagesAreDispatchedAfterEveryWakeAndOnceAtTheEnd) {
     answer.Wait();  // the worker cannot finish before the three wakes
     return HttpReply(200, "OK", {}, "done");
   });
-  test::TestWaiter waiter;
+  zoq::testing::TestWaiter waiter;
   waiter.PostImmediately(3);
   HookCounter hook([&](int n) {
     if (n == 3) answer.Open();
@@ -100,7 +100,7 @@ TEST(PageFetchWait, EventsDuringTheWaitExtendTheTimeOut) {
 #endif
   LoopbackServer server;
   server.Script({Silence()});
-  test::TestWaiter waiter;
+  zoq::testing::TestWaiter waiter;
   HookCounter hook;
   std::atomic<bool> stop{false};
   std::atomic<Clock::rep> lastPost{0};
@@ -172,7 +172,7 @@ TEST(PageFetchWait, AnAnswerAfterTheTimeOutReachesNothing) {
   std::this_thread::sleep_for(milliseconds(100));
   PageFetch(server.Url("/next"), "", "", "", "", "", "", 0, nullptr, "mine=1");
   ASSERT_TRUE(server.WaitForRequests(2, 5000));
-  std::string cookie = test::ParseRequest(server.Request(1)).Header("Cookie");
+  std::string cookie = zoq::testing::ParseRequest(server.Request(1)).Header("Cookie");
   EXPECT_NE(cookie.find("mine=1"), std::string::npos);
   EXPECT_EQ(cookie.find("late=1"), std::string::npos);
 }
@@ -190,7 +190,7 @@ TEST(PageFetchWait, AHandlerMayFetchWhileAFetchWaits) {
     }
     return HttpReply(200, "OK", {}, "inner");
   });
-  test::TestWaiter waiter;
+  zoq::testing::TestWaiter waiter;
   waiter.PostImmediately(1);
   Text inner;
   bool nested = false;

@@ -27,9 +27,9 @@ namespace {
 
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
-using test::HttpReply;
-using test::LoopbackServer;
-using test::Reply;
+using zoq::testing::HttpReply;
+using zoq::testing::LoopbackServer;
+using zoq::testing::Reply;
 using zoq::testing::ImportHook;
 
 // Stands in for the window layer: dispatches every queued message and counts

@@ -28,14 +28,14 @@ constexpr Colour kBlack = 0x00000000;
 constexpr Colour kWhite = 0x00FFFFFF;
 
 // --- The main window ---
-// A cyan frame (分组框1) over the whole client area with the photograph,
+// A cyan group box (分组框1) over the whole client area with the photograph,
 // three note boxes, the clock line and the gear button, plus the timer and
 // three hidden edit boxes the start-up check keeps its texts in.
 //
 // 编辑框6 and 编辑框4 belong to the window itself and come after 分组框1 to
 // stay above it.
 
-const Font kFrameCaption{"Fixedsys", 29, 700};
+const Font kGroupCaption{"Fixedsys", 29, 700};
 const Font kNoteFont{"楷体_GB2312", 32, 700};
 const Font kClockFont{"楷体_GB2312", 16, 700};
 
@@ -64,7 +64,7 @@ FormSpec BuildMainForm() {
 
   c.push_back({.name = "分组框1", .kind = Kind::GroupBox, .container = "",
                .left = 0, .top = 0, .width = 816, .height = 296, .text = "求小三",
-               .font = kFrameCaption, .textColour = kMagenta, .backColour = kCyan});
+               .font = kGroupCaption, .textColour = kMagenta, .backColour = kCyan});
   c.push_back({.name = "图片框1", .kind = Kind::PictureBox, .container = "分组框1",
                .left = -8, .top = 0, .width = 320, .height = 288, .backColour = kCyan,
                .picture = "photo.jpg", .accessibleName = "照片"});
@@ -162,7 +162,7 @@ FormSpec BuildSettingsForm() {
                .border = true});
   c.push_back(Button("按钮1", "分组框1", 168, 80, 176, 48, "修改"));
 
-  // Colours: the left column applies text colours and the frame's background
+  // Colours: the left column applies text colours and 分组框1's background
   // (按钮2), the right column the backgrounds (按钮3).
   c.push_back(ColourLabel("标签7", "分组框3", 16, 24, "1字体颜色改变"));
   c.push_back(Picker("颜色选择器1", "分组框3", 160, 24, "1字体颜色改变"));

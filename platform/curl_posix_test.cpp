@@ -15,9 +15,9 @@
 
 namespace {
 
-using zoq::test::Exchange;
-using zoq::test::HttpReply;
-using zoq::test::LoopbackServer;
+using zoq::testing::Exchange;
+using zoq::testing::HttpReply;
+using zoq::testing::LoopbackServer;
 
 bool HttpLibraryLoaded() {
   bool found = false;

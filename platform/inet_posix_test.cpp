@@ -8,11 +8,11 @@
 
 namespace {
 
-using zoq::test::Exchange;
-using zoq::test::HttpReply;
-using zoq::test::kAgent;
-using zoq::test::LoopbackServer;
-using zoq::test::ParseRequest;
+using zoq::testing::Exchange;
+using zoq::testing::HttpReply;
+using zoq::testing::kAgent;
+using zoq::testing::LoopbackServer;
+using zoq::testing::ParseRequest;
 
 std::string HostLine(const LoopbackServer& server) {
   return "Host: 127.0.0.1:" + std::to_string(server.port()) + "\r\n";

@@ -11,14 +11,14 @@
 
 namespace {
 
-using zoq::test::ChunkedReply;
-using zoq::test::CloseDelimitedReply;
-using zoq::test::Exchange;
-using zoq::test::HttpReply;
-using zoq::test::LoopbackServer;
-using zoq::test::ParseRequest;
-using zoq::test::Reply;
-using zoq::test::RunningUnderWine;
+using zoq::testing::ChunkedReply;
+using zoq::testing::CloseDelimitedReply;
+using zoq::testing::Exchange;
+using zoq::testing::HttpReply;
+using zoq::testing::LoopbackServer;
+using zoq::testing::ParseRequest;
+using zoq::testing::Reply;
+using zoq::testing::RunningUnderWine;
 
 std::string Pattern(std::size_t size) {
   std::string s(size, '\0');

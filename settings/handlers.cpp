@@ -34,7 +34,7 @@ void TextColoursClick(ui::Window& settings) {
     main->SetTextColour("编辑框3", boxTextColour1);
     main->SetTextColour("编辑框6", boxTextColour2);
     main->SetTextColour("编辑框4", boxTextColour3);
-    // The frame group box covers the main window's client area; the window's
+    // The group box 分组框1 covers the main window's client area; the window's
     // own background stays as it is.
     main->SetBackColour("分组框1", frameBackColour);
   }

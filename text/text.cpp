@@ -31,8 +31,8 @@ std::int32_t TextLength(const Text& text) {
 }
 
 int TextCompare(const Text& a, const Text& b) {
-  // Comparing the shorter text's terminator too makes a beginning of the
-  // other text the smaller one.
+  // Equal up to the shorter length: a text that begins the other is the
+  // smaller one (texts carry no terminator to compare).
   const std::size_t common = std::min(a.size(), b.size());
   const int c = std::memcmp(a.data(), b.data(), common);
   if (c != 0) return c < 0 ? -1 : 1;

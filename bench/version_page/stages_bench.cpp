@@ -55,8 +55,8 @@ void Report(benchmark::State& state) {
 }
 
 void BM_Fetch(benchmark::State& state) {
-  test::LoopbackServer server;
-  server.Script({test::HttpReply(200, "OK", {}, Page(state.range(0)))});
+  zoq::testing::LoopbackServer server;
+  server.Script({zoq::testing::HttpReply(200, "OK", {}, Page(state.range(0)))});
   for (auto _ : state) benchmark::DoNotOptimize(zoq::fetch::PageFetch(server.Url("/article")).data());
   Report(state);
 }
@@ -94,8 +94,8 @@ void BM_TextBetween(benchmark::State& state) {
 // The whole check with the real fetch, boxes and comparison; only the
 // message box, the browser and the program's end are left out.
 void BM_WholeCheck(benchmark::State& state) {
-  test::LoopbackServer server;
-  server.Script({test::HttpReply(200, "OK", {}, Page(state.range(0)))});
+  zoq::testing::LoopbackServer server;
+  server.Script({zoq::testing::HttpReply(200, "OK", {}, Page(state.range(0)))});
   const std::string url = server.Url("/blog/zoq/article/1.html");
   int matches = 0;
   app::VersionCheckServices services{

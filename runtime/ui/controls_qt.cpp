@@ -1,4 +1,4 @@
-// The picture box, the framed label and the colour picker.
+// The picture box, the bordered label and the colour picker.
 
 #include "controls_qt.h"
 
@@ -21,7 +21,7 @@ namespace zoq::ui {
 namespace {
 
 // The platform style may shade a group box's inside (Fusion lays a
-// translucent panel over it); a frame's background colour must show as set.
+// translucent panel over it); a group box's background colour must show as set.
 class ApplicationStyle final : public QProxyStyle {
  public:
   void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
@@ -33,13 +33,13 @@ class ApplicationStyle final : public QProxyStyle {
     // An etched line, its top through the middle of the caption.
     const auto* box = qobject_cast<const QGroupBox*>(widget);
     const int top = box && !box->title().isEmpty() ? option->fontMetrics.height() / 2 : 0;
-    const QRect frame = option->rect.adjusted(0, top, -1, -1);
+    const QRect line = option->rect.adjusted(0, top, -1, -1);
     painter->save();
     painter->setBrush(Qt::NoBrush);
     painter->setPen(option->palette.color(QPalette::Mid));
-    painter->drawRect(frame.adjusted(0, 0, -1, -1));
+    painter->drawRect(line.adjusted(0, 0, -1, -1));
     painter->setPen(option->palette.color(QPalette::Light));
-    painter->drawRect(frame.adjusted(1, 1, 0, 0));
+    painter->drawRect(line.adjusted(1, 1, 0, 0));
     painter->restore();
   }
 
@@ -54,23 +54,23 @@ class ApplicationStyle final : public QProxyStyle {
 
 QStyle* MakeApplicationStyle() { return new ApplicationStyle; }
 
-// --- FramedLabel ---
+// --- BorderedLabel ---
 
-FramedLabel::FramedLabel(QWidget* parent) : QLabel(parent) {}
+BorderedLabel::BorderedLabel(QWidget* parent) : QLabel(parent) {}
 
-void FramedLabel::SetBorder(bool border) {
+void BorderedLabel::SetBorder(bool border) {
   border_ = border;
   // Keeps the text clear of the line.
   setContentsMargins(border ? QMargins(1, 1, 1, 1) : QMargins());
   update();
 }
 
-void FramedLabel::SetBorderColour(const QColor& colour) {
+void BorderedLabel::SetBorderColour(const QColor& colour) {
   borderColour_ = colour;
   update();
 }
 
-void FramedLabel::paintEvent(QPaintEvent* event) {
+void BorderedLabel::paintEvent(QPaintEvent* event) {
   QLabel::paintEvent(event);
   if (!border_) return;
   QPainter painter(this);
@@ -206,7 +206,7 @@ void ColourPicker::resizeEvent(QResizeEvent* event) {
 }
 
 void ColourPicker::RefreshSwatch() {
-  // The swatch fills the button but for the frame and the menu arrow.
+  // The swatch fills the button but for its edge and the menu arrow.
   const QSize swatch(std::max(8, width() - 24), std::max(6, height() - 10));
   QPixmap fill(swatch * devicePixelRatioF());
   fill.setDevicePixelRatio(devicePixelRatioF());

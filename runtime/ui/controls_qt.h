@@ -14,17 +14,17 @@ class QStyle;
 
 namespace zoq::ui {
 
-// The application's style: the platform's, except that a group box's frame
+// The application's style: the platform's, except that a group box's line
 // is a plain etched line with nothing laid over its background colour, and
 // dialog buttons carry text only (no theme icons to look up before the
 // first message box can show).
 QStyle* MakeApplicationStyle();
 
-// A label whose optional border is one line (see LabelFrameColour), drawn
+// A label whose optional border is one line (see LabelBorderColour), drawn
 // around the text that QLabel itself lays out and paints.
-class FramedLabel : public QLabel {
+class BorderedLabel : public QLabel {
  public:
-  explicit FramedLabel(QWidget* parent);
+  explicit BorderedLabel(QWidget* parent);
   void SetBorder(bool border);
   bool HasBorder() const { return border_; }
   void SetBorderColour(const QColor& colour);

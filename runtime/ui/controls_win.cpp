@@ -1,14 +1,18 @@
-// The colour picker's menu and names for screen readers.
+// The controls the window draws itself (group boxes, bordered labels,
+// graphic buttons, colour pickers and their menu), the colours' brushes, and
+// names for screen readers.
 
 #include <initguid.h>  // defines the accessibility GUIDs used below in this file
 
 #include "win.h"
 
+#include <commctrl.h>
 #include <commdlg.h>
 #include <objbase.h>
 #include <oleacc.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 
 #include "look.h"
@@ -151,6 +155,224 @@ void SetAccessibleName(HWND control, const std::wstring& name) {
   if (IAccPropServices* services = ComReady() ? Annotations() : nullptr) {
     services->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF,
                              PROPID_ACC_NAME, name.c_str());
+  }
+}
+
+// --- Drawing: the colours' brushes, the controls the window draws itself ---
+
+namespace {
+
+std::map<COLORREF, HBRUSH>& Brushes() {
+  static std::map<COLORREF, HBRUSH> brushes;
+  return brushes;
+}
+
+// A group box that carries controls: what they send their parent goes on to
+// the window, and the box paints itself in the layout's colours.
+LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                              DWORD_PTR) {
+  switch (message) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+      return SendMessageW(GetAncestor(hwnd, GA_ROOT), message, wParam, lParam);
+    case WM_NCHITTEST:
+      return HTCLIENT;  // a group box would let clicks fall through it
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+      return 0;  // and a group box is no button
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+    case WM_PRINTCLIENT: {
+      PAINTSTRUCT paint{};
+      HDC dc = message == WM_PAINT ? BeginPaint(hwnd, &paint) : reinterpret_cast<HDC>(wParam);
+      // The box's colours are asked of the window, as for any control.
+      HBRUSH back = reinterpret_cast<HBRUSH>(SendMessageW(
+          GetAncestor(hwnd, GA_ROOT), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+          reinterpret_cast<LPARAM>(hwnd)));
+      RECT client;
+      GetClientRect(hwnd, &client);
+      FillRect(dc, &client, back ? back : GetSysColorBrush(COLOR_BTNFACE));
+      const int length = GetWindowTextLengthW(hwnd);
+      std::wstring caption(static_cast<std::size_t>(length) + 1, L'\0');
+      caption.resize(static_cast<std::size_t>(
+          std::max(0, GetWindowTextW(hwnd, caption.data(), length + 1))));
+      HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT,
+                                                                              0, 0)));
+      SIZE extent{};
+      if (!caption.empty()) {
+        GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
+      }
+      // An etched line, its top through the middle of the caption.
+      RECT line = client;
+      line.top += extent.cy / 2;
+      DrawEdge(dc, &line, EDGE_ETCHED, BF_RECT);
+      if (!caption.empty()) {
+        const UINT dpi = win::DpiOf(hwnd);
+        RECT text{client.left + Scale(8, dpi), client.top,
+                  client.left + Scale(8, dpi) + extent.cx + Scale(4, dpi), client.top + extent.cy};
+        FillRect(dc, &text, back ? back : GetSysColorBrush(COLOR_BTNFACE));
+        SetBkMode(dc, TRANSPARENT);
+        text.left += Scale(2, dpi);
+        DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
+                  DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+      }
+      SelectObject(dc, oldFont);
+      if (message == WM_PAINT) EndPaint(hwnd, &paint);
+      return 0;
+    }
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, GroupBoxProc, 1);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+// A bordered label: its one-pixel line in the label's text colour, as the
+// window says it when asked for the label's colours.
+LRESULT CALLBACK BorderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                            DWORD_PTR) {
+  if (message == WM_NCPAINT) {
+    HDC dc = GetWindowDC(hwnd);
+    if (dc) {
+      SendMessageW(GetAncestor(hwnd, GA_ROOT), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                   reinterpret_cast<LPARAM>(hwnd));
+      HBRUSH line = CreateSolidBrush(GetTextColor(dc));
+      RECT outer;
+      GetWindowRect(hwnd, &outer);
+      OffsetRect(&outer, -outer.left, -outer.top);
+      FrameRect(dc, &outer, line);
+      DeleteObject(line);
+      ReleaseDC(hwnd, dc);
+    }
+    return 0;
+  }
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, BorderProc, 2);
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+// A graphic button is clicked like any button but never takes the focus: a
+// click leaves it where it was (in the note being typed), and so Space can
+// never press it again.
+LRESULT CALLBACK GraphicButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR, DWORD_PTR) {
+  auto inside = [hwnd, lParam] {
+    RECT client;
+    GetClientRect(hwnd, &client);
+    const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    return PtInRect(&client, at) != FALSE;
+  };
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      SetCapture(hwnd);
+      SendMessageW(hwnd, BM_SETSTATE, TRUE, 0);
+      return 0;
+    case WM_MOUSEMOVE:
+      if (GetCapture() == hwnd) SendMessageW(hwnd, BM_SETSTATE, inside() ? TRUE : FALSE, 0);
+      return 0;
+    case WM_LBUTTONUP: {
+      if (GetCapture() != hwnd) return 0;
+      const bool click = inside();
+      ReleaseCapture();  // unpresses it (WM_CAPTURECHANGED)
+      if (click) {
+        // May free the window and this button: nothing of either is used after.
+        SendMessageW(GetParent(hwnd), WM_COMMAND,
+                     MAKEWPARAM(GetDlgCtrlID(hwnd), BN_CLICKED), reinterpret_cast<LPARAM>(hwnd));
+      }
+      return 0;
+    }
+    case WM_CAPTURECHANGED:
+      SendMessageW(hwnd, BM_SETSTATE, FALSE, 0);
+      return 0;
+    case WM_SETFOCUS:
+      // Given the focus some other way: it goes straight back.
+      if (wParam && IsWindow(reinterpret_cast<HWND>(wParam))) {
+        SetFocus(reinterpret_cast<HWND>(wParam));
+      }
+      return 0;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, GraphicButtonProc, 3);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+}  // namespace
+
+HBRUSH BrushOf(COLORREF colour) {
+  auto& brushes = Brushes();
+  if (const auto it = brushes.find(colour); it != brushes.end()) return it->second;
+  return brushes.emplace(colour, CreateSolidBrush(colour)).first->second;
+}
+
+void ReleaseBrushes() {
+  for (auto& [colour, brush] : Brushes()) DeleteObject(brush);
+  Brushes().clear();
+}
+
+void DrawGroupBoxItself(HWND box) { SetWindowSubclass(box, GroupBoxProc, 1, 0); }
+void DrawLabelBorderItself(HWND label) { SetWindowSubclass(label, BorderProc, 2, 0); }
+void ClickWithoutFocus(HWND button) { SetWindowSubclass(button, GraphicButtonProc, 3, 0); }
+
+void DrawGraphicButton(const DRAWITEMSTRUCT& item, COLORREF back, HBITMAP picture, SIZE size,
+                       UINT dpi) {
+  HDC dc = item.hDC;
+  const RECT& box = item.rcItem;
+  const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+  FillRect(dc, &box, BrushOf(back));
+  if (picture) {
+    const int inset = Scale(kGraphicButtonInset, dpi) + (pressed ? 1 : 0);
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(source, picture);
+    BitBlt(dc, box.left + inset, box.top + inset, size.cx, size.cy, source, 0, 0, SRCCOPY);
+    SelectObject(source, old);
+    DeleteDC(source);
+  }
+  if (pressed) {
+    RECT edge = box;
+    DrawEdge(dc, &edge, BDR_SUNKENOUTER, BF_RECT);
+  }
+}
+
+void DrawColourPicker(const DRAWITEMSTRUCT& item, COLORREF colour, UINT dpi) {
+  HDC dc = item.hDC;
+  const RECT& box = item.rcItem;
+  const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+  RECT face = box;
+  DrawFrameControl(dc, &face, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
+  // The swatch fills the button but for its edge and the menu arrow.
+  const int arrow = Scale(12, dpi);
+  RECT swatch{box.left + Scale(4, dpi), box.top + Scale(4, dpi),
+              box.right - Scale(4, dpi) - arrow, box.bottom - Scale(4, dpi)};
+  if (swatch.right > swatch.left && swatch.bottom > swatch.top) {
+    FillRect(dc, &swatch, BrushOf(colour));
+    FrameRect(dc, &swatch, BrushOf(GetSysColor(COLOR_BTNSHADOW)));
+  }
+  const int cx = box.right - Scale(4, dpi) - arrow / 2;
+  const int cy = (box.top + box.bottom) / 2;
+  const int half = std::max(2, Scale(3, dpi));
+  POINT points[3] = {{cx - half, cy - half / 2}, {cx + half + 1, cy - half / 2},
+                     {cx, cy + half / 2 + 1}};
+  HGDIOBJ oldBrush = SelectObject(dc, BrushOf(GetSysColor(COLOR_BTNTEXT)));
+  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+  Polygon(dc, points, 3);
+  SelectObject(dc, oldPen);
+  SelectObject(dc, oldBrush);
+  if (item.itemState & ODS_FOCUS) {
+    RECT focus = box;
+    InflateRect(&focus, -Scale(2, dpi), -Scale(2, dpi));
+    DrawFocusRect(dc, &focus);
   }
 }
 

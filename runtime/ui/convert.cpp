@@ -42,7 +42,12 @@ Text Narrow(const WideText& text) { return Narrow(text.data(), text.size()); }
 
 }  // namespace zoq::ui
 
-namespace zoq::ui::testing {
+namespace zoq::testing {
+
+using ui::Narrow;
+using ui::Wide;
+using ui::WideChar;
+using ui::WideText;
 
 Text Gbk(const char16_t* text) {
   WideText wide;
@@ -50,4 +55,9 @@ Text Gbk(const char16_t* text) {
   return Narrow(wide);
 }
 
-}  // namespace zoq::ui::testing
+std::u16string Utf16(const Text& text) {
+  const WideText wide = Wide(text);
+  return std::u16string(wide.begin(), wide.end());
+}
+
+}  // namespace zoq::testing

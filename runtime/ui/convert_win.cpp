@@ -125,8 +125,6 @@ const MadeFont& Make(const Font& font, UINT dpi) {
 
 HFONT FontFor(const Font& font, UINT dpi) { return Make(font, dpi).font; }
 
-std::wstring RealFace(const Font& font, UINT dpi) { return Make(font, dpi).face; }
-
 void ReleaseFonts() {
   HGDIOBJ stock = GetStockObject(DEFAULT_GUI_FONT);
   for (auto& [key, made] : Fonts()) {

@@ -34,7 +34,7 @@ bool Carries(const ControlSpec& container, const ControlSpec& control) {
          !control.container.empty() && control.container == container.name;
 }
 
-Colour LabelFrameColour(Colour textColour) {
+Colour LabelBorderColour(Colour textColour) {
   return textColour == kDefaultColour ? Colour{0} : textColour;
 }
 

@@ -33,10 +33,10 @@ const Text& AccessibleName(const ControlSpec& control);
 // itself, or none) as its container lies on the window.
 bool Carries(const ControlSpec& container, const ControlSpec& control);
 
-// A framed label's single line takes the label's text colour, so it shows
+// A bordered label's single line takes the label's text colour, so it shows
 // wherever the text does: a black line would vanish on a black background
 // (the settings window's sheet). Black for the default text colour.
-Colour LabelFrameColour(Colour textColour);
+Colour LabelBorderColour(Colour textColour);
 
 // The colour picker's menu offers these sixteen, in this order (eight a
 // row), each under the name screen readers say for it.

@@ -51,7 +51,8 @@ QString DialogFolder(const Text& preset) {
 void ShowMessage(const Text& text, int style, const std::optional<Text>& caption) {
   if (ProgramEnding()) return;
   // On the heap and guarded: the owner may go away while the box is up.
-  QPointer<QMessageBox> box = new QMessageBox(QApplication::activeWindow());
+  QPointer<QWidget> owner = QApplication::activeWindow();
+  QPointer<QMessageBox> box = new QMessageBox(owner);
   box->setWindowTitle(Caption(caption ? *caption : StartupTitle()));
   box->setTextFormat(Qt::PlainText);
   box->setText(ToQString(text));
@@ -61,6 +62,9 @@ void ShowMessage(const Text& text, int style, const std::optional<Text>& caption
   box->setEscapeButton(QMessageBox::Ok);
   box->exec();
   delete box.data();
+  // Back to the window the box came over, and so to the control that had
+  // the focus there: without a window manager nothing else would.
+  if (owner && owner->isVisible()) owner->activateWindow();
 }
 
 bool OpenInBrowser(const Text& url) {

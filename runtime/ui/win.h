@@ -42,10 +42,7 @@ UINT DpiOf(HWND window);  // the monitor's dpi for a per-monitor aware window
 // The font a control gets at `dpi`; an empty face gives the default font.
 // The handle lives as long as the program; equal requests share it.
 HFONT FontFor(const Font& font, UINT dpi);
-// The face the system really gave for the last font made from `font`.
-std::wstring RealFace(const Font& font, UINT dpi);
 void ReleaseFonts();
-void ReleaseBrushes();
 
 // --- Pictures ---
 // A decoded picture, 32-bit premultiplied BGRA, top row first.
@@ -71,7 +68,8 @@ BITMAPINFO TopDownInfo(int width, int height);
 // `bits` gets its pixels. Null when it cannot be made.
 HBITMAP TopDownDib(HDC dc, int width, int height, std::uint8_t** bits);
 // A `width` x `height` top-down 32-bit DIB section filled with `back`, the
-// picture drawn over it at `at` scaled to `size`. The caller owns it.
+// picture drawn over it scaled into the rectangle `target`. The caller owns
+// it.
 HBITMAP Compose(int width, int height, COLORREF back, const Picture& picture, RECT target);
 // The icon of that name (an icon group resource) at the given square size.
 HICON LoadNamedIcon(const Text& name, int size);
@@ -80,8 +78,34 @@ HICON LoadNamedIcon(const Text& name, int size);
 HINSTANCE Instance();
 // Windows destroyed during an event are freed once no handler runs.
 void FreeDestroyedWindows();
-// Dispatches one message, with keyboard navigation between controls.
+// Tab (forward) or Shift+Tab in the program's window `window`; false when it
+// is none of the program's windows.
+bool MoveFocus(HWND window, bool forward);
+
+// --- The message loop (application_win.cpp) ---
+// Dispatches one message; Tab and Shift+Tab move between controls.
 void Dispatch(MSG& message);
+// Runs the messages until `open` says the modal window has gone, or the
+// program ends; the windows `others` take no input meanwhile. Whether the
+// modal window is still open.
+bool RunModalLoop(const std::vector<HWND>& others, const std::function<bool()>& open);
+
+// --- The controls the window draws itself (controls_win.cpp) ---
+// The brush of a colour; it lives until ReleaseBrushes.
+HBRUSH BrushOf(COLORREF colour);
+void ReleaseBrushes();
+// A group box that carries controls: what they send their parent goes on to
+// the window, and the box paints itself in the layout's colours.
+void DrawGroupBoxItself(HWND box);
+// A bordered label: its one-pixel line in the label's text colour.
+void DrawLabelBorderItself(HWND label);
+// A graphic button: clicked like any button, it never takes the focus.
+void ClickWithoutFocus(HWND button);
+// An owner-drawn graphic button, its `picture` (of `size`, already over
+// `back`) at the inset from the top-left corner; an owner-drawn colour picker.
+void DrawGraphicButton(const DRAWITEMSTRUCT& item, COLORREF back, HBITMAP picture, SIZE size,
+                       UINT dpi);
+void DrawColourPicker(const DRAWITEMSTRUCT& item, COLORREF colour, UINT dpi);
 
 // A function of a system DLL the start-up box does not need, the DLL loaded
 // on first use: each one loaded with the program delays the box. Null when
@@ -124,8 +148,5 @@ HBITMAP SpectrumSwatch(int size);
 // The colour picker's menu: the sixteen common colours and "其他颜色...",
 // which opens the system colour dialog. The chosen colour, or nothing.
 std::optional<COLORREF> ChooseFromMenu(HWND picker, COLORREF current);
-
-// The window procedure's messages for the controls it owns.
-inline constexpr UINT kDisposeMessage = WM_APP + 1;
 
 }  // namespace zoq::ui::win

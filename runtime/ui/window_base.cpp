@@ -9,10 +9,10 @@ namespace {
 
 bool programEnding = false;
 int handlerDepth = 0;
-std::vector<WindowBase*> openWindows;
-WindowBase* startupWindow = nullptr;
+std::vector<WindowLife*> openWindows;
+WindowLife* startupWindow = nullptr;
 
-void Forget(WindowBase* window) {
+void Forget(WindowLife* window) {
   std::erase(openWindows, window);
   if (startupWindow == window) startupWindow = nullptr;
 }
@@ -38,15 +38,15 @@ void RunHandler(const Handler& handler) {
 
 bool HandlerRunning() { return handlerDepth > 0; }
 
-WindowBase::WindowBase(const FormSpec& form) : form_(form), title_(form.title) {
+WindowLife::WindowLife(const FormSpec& form) : form_(form), title_(form.title) {
   openWindows.push_back(this);
 }
 
-WindowBase::~WindowBase() { Forget(this); }
+WindowLife::~WindowLife() { Forget(this); }
 
-bool WindowBase::IsStartup() const { return this == startupWindow; }
+bool WindowLife::IsStartup() const { return this == startupWindow; }
 
-bool WindowBase::Create(const Binder& bind, bool startup) {
+bool WindowLife::Create(const Binder& bind, bool startup) {
   if (startup) startupWindow = this;
   if (bind) bind(*this);
   // Counted as a handler until the flags are read: a backend frees the
@@ -59,7 +59,7 @@ bool WindowBase::Create(const Binder& bind, bool startup) {
   return alive;
 }
 
-void WindowBase::Close() {
+void WindowLife::Close() {
   if (destroyed_ || ProgramEnding()) return;
   if (IsStartup()) {
     rt::EndProgram();
@@ -68,29 +68,29 @@ void WindowBase::Close() {
   }
 }
 
-void WindowBase::SetTitle(const Text& title) {
+void WindowLife::SetTitle(const Text& title) {
   title_ = title;
   ShowTitle(title);
 }
 
-bool WindowBase::MarkDestroyed() {
+bool WindowLife::MarkDestroyed() {
   if (destroyed_) return false;
   destroyed_ = true;
   Forget(this);
   return true;
 }
 
-const std::vector<WindowBase*>& OpenWindows() { return openWindows; }
+const std::vector<WindowLife*>& OpenWindows() { return openWindows; }
 
 void CloseAllWindows() {
-  const std::vector<WindowBase*> windows = openWindows;
-  for (WindowBase* window : windows) window->Dispose();
+  const std::vector<WindowLife*> windows = openWindows;
+  for (WindowLife* window : windows) window->Dispose();
 }
 
 Text StartupTitle() { return startupWindow ? startupWindow->Title() : Text(); }
 
 Window* WindowNamed(const Text& formName) {
-  for (WindowBase* window : openWindows) {
+  for (WindowLife* window : openWindows) {
     if (!window->Destroyed() && window->Form().name == formName) return window;
   }
   return nullptr;

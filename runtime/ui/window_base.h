@@ -1,9 +1,12 @@
-// What every backend's window keeps the same way: the program's end, the
-// running of handlers, the open windows and the start-up window's rules, and
-// a window's bookkeeping (controls found by name, handlers bound by name, the
-// texts, colours, picker colour and dialog file the handlers set and read).
-// A backend derives its window from FormBase and only turns what is decided
-// here into its toolkit's calls through a few hooks.
+// What every backend's window keeps the same way, in two halves:
+// - WindowLife, the window as a whole: its title, its created event, its
+//   closing and destruction, the open windows and the start-up window's
+//   rules (with the program's end and the running of handlers);
+// - WindowControls, on top of it, the layout's controls: found by name,
+//   handlers bound by name, the texts, colours, picker colour and dialog
+//   file the handlers set and read.
+// A backend derives its window from WindowControls and only turns what is
+// decided here into its toolkit's calls through a few hooks.
 #pragma once
 
 #include <map>
@@ -28,12 +31,13 @@ void RunHandler(const Handler& handler);
 void HandlersDone();  // defined by each backend
 bool HandlerRunning();
 
-class WindowBase : public Window {
+// The window as a whole, whatever its controls.
+class WindowLife : public Window {
  public:
-  explicit WindowBase(const FormSpec& form);
-  ~WindowBase() override;
-  WindowBase(const WindowBase&) = delete;
-  WindowBase& operator=(const WindowBase&) = delete;
+  explicit WindowLife(const FormSpec& form);
+  ~WindowLife() override;
+  WindowLife(const WindowLife&) = delete;
+  WindowLife& operator=(const WindowLife&) = delete;
 
   const FormSpec& Form() const { return form_; }
   bool Destroyed() const { return destroyed_; }
@@ -70,16 +74,17 @@ class WindowBase : public Window {
 };
 
 // The windows not yet destroyed, oldest first.
-const std::vector<WindowBase*>& OpenWindows();
+const std::vector<WindowLife*>& OpenWindows();
 // Disposes of every window; used when the program ends.
 void CloseAllWindows();
 // The start-up window's current title; empty when there is none.
 Text StartupTitle();
 
-// A window of a layout's controls. `Native` is what the backend keeps of a
-// control (its toolkit control, timer, ...); each Control carries one.
+// The controls half: a window of a layout's controls. `Native` is what the
+// backend keeps of a control (its toolkit control, timer, ...); each Control
+// carries one.
 template <class Native>
-class FormBase : public WindowBase {
+class WindowControls : public WindowLife {
  public:
   struct Control : Native {
     ControlSpec desc;
@@ -96,7 +101,7 @@ class FormBase : public WindowBase {
     Handler tick;
   };
 
-  explicit FormBase(const FormSpec& form) : WindowBase(form) {
+  explicit WindowControls(const FormSpec& form) : WindowLife(form) {
     controls_.reserve(form.controls.size());  // never grows: controls stay put
     for (const ControlSpec& desc : form.controls) {
       Control& c = controls_.emplace_back();

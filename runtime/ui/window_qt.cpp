@@ -22,6 +22,7 @@
 #include "look.h"
 #include "qt.h"
 #include "runtime/ui_testing.h"
+#include "tab_order.h"
 #include "window_base.h"
 
 namespace zoq::ui {
@@ -43,10 +44,10 @@ QImage LoadPicture(const Text& name) {
   return reader.read();
 }
 
-class FormWindow final : public QWidget, public FormBase<QtControl> {
+class FormWindow final : public QWidget, public WindowControls<QtControl> {
  public:
   explicit FormWindow(const FormSpec& form, QWidget* owner)
-      : QWidget(owner, owner ? Qt::Window | Qt::Dialog : Qt::Window), FormBase(form) {
+      : QWidget(owner, owner ? Qt::Window | Qt::Dialog : Qt::Window), WindowControls(form) {
     setWindowTitle(ToQString(form.title));
     setFont(DefaultFont());
     if (!form.icon.empty()) setWindowIcon(QIcon(PicturePath(form.icon)));
@@ -89,7 +90,7 @@ class FormWindow final : public QWidget, public FormBase<QtControl> {
   bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
-  // --- FormBase ---
+  // --- WindowControls ---
   void ShowTitle(const Text& title) override {
     // "[*]" is Qt's placeholder for the modified mark; doubled it shows once.
     QString shown = ToQString(title);
@@ -113,7 +114,15 @@ class FormWindow final : public QWidget, public FormBase<QtControl> {
 
  private:
   void BuildControls();
-  QWidget* CreateWidget(Control& c);
+  QWidget* CreateWidget(Control& c);  // one function per kind of control:
+  QWidget* NewGroupBox(Control& c);
+  QWidget* NewPictureBox(Control& c);
+  QWidget* NewEditBox(Control& c);
+  QWidget* NewLabel(Control& c);
+  QWidget* NewButton(Control& c);
+  QWidget* NewGraphicButton(Control& c);
+  QWidget* NewColourPicker(Control& c);
+  void NewTimer(Control& c);
   void PushEditText(Control& c);
   void FitFrame();
 
@@ -137,111 +146,126 @@ void FormWindow::BuildControls() {
                           std::max(0, c.desc.height));
     c.widget->setVisible(c.desc.visible);
     c.widget->raise();  // list order is stacking order among siblings
+    if (!TakesFocus(c.desc)) c.widget->setFocusPolicy(Qt::NoFocus);
+  }
+  // Tab follows the layout, whatever the parents and stacking.
+  QWidget* previous = nullptr;
+  for (std::size_t i : TabStops(form_.controls)) {
+    if (QWidget* widget = controls_[i].widget) {
+      if (previous) QWidget::setTabOrder(previous, widget);
+      previous = widget;
+    }
   }
 }
 
 QWidget* FormWindow::CreateWidget(Control& c) {
-  const ControlSpec& desc = c.desc;
   QWidget* widget = nullptr;
-  switch (desc.kind) {
-    case Kind::GroupBox: {
-      auto* box = new QGroupBox(ToQString(desc.text), this);
-      widget = box;
-      break;
-    }
-    case Kind::PictureBox: {
-      auto* box = new PictureBox(this);
-      if (!desc.picture.empty()) {
-        QFile resource(PicturePath(desc.picture));
-        if (resource.open(QIODevice::ReadOnly)) box->SetEncoded(resource.readAll());
-      }
-      widget = box;
-      break;
-    }
-    case Kind::EditBox: {
-      if (desc.multiLine) {
-        auto* edit = new QPlainTextEdit(this);
-        edit->setFrameShape(desc.border ? QFrame::StyledPanel : QFrame::NoFrame);
-        edit->setReadOnly(desc.readOnly);
-        widget = edit;
-      } else {
-        auto* edit = new QLineEdit(this);
-        edit->setFrame(desc.border);
-        edit->setReadOnly(desc.readOnly);
-        edit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        widget = edit;
-      }
-      widget->setAccessibleName(ToQString(AccessibleName(desc)));
-      if (!desc.visible) {
-        c.widgetStale = !c.text.empty();
-        widget->installEventFilter(this);  // hands the content over if ever shown
-      }
-      break;
-    }
-    case Kind::Label: {
-      auto* label = new FramedLabel(this);
-      label->setTextFormat(Qt::PlainText);
-      label->setWordWrap(true);
-      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-      label->setText(ToQString(desc.text));
-      label->SetBorder(desc.border);
-      widget = label;
-      break;
-    }
-    case Kind::Button: {
-      auto* button = new QPushButton(ToQString(desc.text), this);
-      connect(button, &QPushButton::clicked, this, [&c] { RunHandler(c.click); });
-      widget = button;
-      break;
-    }
-    case Kind::GraphicButton: {
-      auto* button = new QToolButton(this);
-      button->setAutoRaise(true);
-      button->setToolButtonStyle(Qt::ToolButtonIconOnly);
-      button->setFocusPolicy(Qt::NoFocus);
-      const QImage image = LoadPicture(desc.picture);
-      if (!image.isNull()) {
-        // The button centres its icon: a canvas of the inset's room puts
-        // the picture at the inset from the top-left corner.
-        const Size room = GraphicButtonRoom({desc.width, desc.height});
-        const Size fitted = FittedSize({image.width(), image.height()}, room);
-        const QSize inner(room.width, room.height);
-        QImage canvas(inner, QImage::Format_ARGB32_Premultiplied);
-        canvas.fill(Qt::transparent);
-        QPainter painter(&canvas);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRect(0, 0, fitted.width, fitted.height), image);
-        painter.end();
-        button->setIcon(QIcon(QPixmap::fromImage(canvas)));
-        button->setIconSize(inner);
-      }
-      button->setAccessibleName(ToQString(AccessibleName(desc)));
-      connect(button, &QToolButton::clicked, this, [&c] { RunHandler(c.click); });
-      widget = button;
-      break;
-    }
-    case Kind::Timer: {
-      c.timer = new QTimer(this);
-      c.timer->setTimerType(Qt::PreciseTimer);
-      connect(c.timer, &QTimer::timeout, this, [&c] { RunHandler(c.tick); });
-      return nullptr;
-    }
-    case Kind::ColourPicker: {
-      auto* picker = new ColourPicker(this);
-      picker->onChosen = [&c](const QColor& chosen) { c.pickerColour = FromQColor(chosen); };
-      picker->setAccessibleName(ToQString(AccessibleName(desc)));
-      widget = picker;
-      break;
-    }
-    case Kind::CommonDialog:
-      return nullptr;
+  switch (c.desc.kind) {
+    case Kind::GroupBox: widget = NewGroupBox(c); break;
+    case Kind::PictureBox: widget = NewPictureBox(c); break;
+    case Kind::EditBox: widget = NewEditBox(c); break;
+    case Kind::Label: widget = NewLabel(c); break;
+    case Kind::Button: widget = NewButton(c); break;
+    case Kind::GraphicButton: widget = NewGraphicButton(c); break;
+    case Kind::ColourPicker: widget = NewColourPicker(c); break;
+    case Kind::Timer: NewTimer(c); return nullptr;
+    case Kind::CommonDialog: return nullptr;  // nothing on screen
   }
   c.widget = widget;
-  widget->setObjectName(ToQString(desc.name));
-  widget->setFont(MakeFont(desc.font));
+  widget->setObjectName(ToQString(c.desc.name));
+  widget->setFont(MakeFont(c.desc.font));
   ShowColours(c);
-  if (desc.kind == Kind::EditBox && desc.visible) PushEditText(c);
+  if (c.desc.kind == Kind::EditBox && c.desc.visible) PushEditText(c);
   return widget;
+}
+
+QWidget* FormWindow::NewGroupBox(Control& c) { return new QGroupBox(ToQString(c.text), this); }
+
+QWidget* FormWindow::NewPictureBox(Control& c) {
+  auto* box = new PictureBox(this);
+  if (!c.desc.picture.empty()) {
+    QFile resource(PicturePath(c.desc.picture));
+    if (resource.open(QIODevice::ReadOnly)) box->SetEncoded(resource.readAll());
+  }
+  return box;
+}
+
+QWidget* FormWindow::NewEditBox(Control& c) {
+  const ControlSpec& desc = c.desc;
+  QWidget* widget = nullptr;
+  if (desc.multiLine) {
+    auto* edit = new QPlainTextEdit(this);
+    edit->setFrameShape(desc.border ? QFrame::StyledPanel : QFrame::NoFrame);
+    edit->setReadOnly(desc.readOnly);
+    widget = edit;
+  } else {
+    auto* edit = new QLineEdit(this);
+    edit->setFrame(desc.border);
+    edit->setReadOnly(desc.readOnly);
+    edit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    widget = edit;
+  }
+  widget->setAccessibleName(ToQString(AccessibleName(desc)));
+  if (!desc.visible) {
+    c.widgetStale = !c.text.empty();
+    widget->installEventFilter(this);  // hands the content over if ever shown
+  }
+  return widget;
+}
+
+QWidget* FormWindow::NewLabel(Control& c) {
+  auto* label = new BorderedLabel(this);
+  label->setTextFormat(Qt::PlainText);
+  label->setWordWrap(true);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  label->setText(ToQString(c.text));
+  label->SetBorder(c.desc.border);
+  return label;
+}
+
+QWidget* FormWindow::NewButton(Control& c) {
+  auto* button = new QPushButton(ToQString(c.text), this);
+  connect(button, &QPushButton::clicked, this, [&c] { RunHandler(c.click); });
+  return button;
+}
+
+QWidget* FormWindow::NewGraphicButton(Control& c) {
+  const ControlSpec& desc = c.desc;
+  auto* button = new QToolButton(this);
+  button->setAutoRaise(true);
+  button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  const QImage image = LoadPicture(desc.picture);
+  if (!image.isNull()) {
+    // The button centres its icon: a canvas of the inset's room puts the
+    // picture at the inset from the top-left corner.
+    const Size room = GraphicButtonRoom({desc.width, desc.height});
+    const Size fitted = FittedSize({image.width(), image.height()}, room);
+    const QSize inner(room.width, room.height);
+    QImage canvas(inner, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    QPainter painter(&canvas);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRect(0, 0, fitted.width, fitted.height), image);
+    painter.end();
+    button->setIcon(QIcon(QPixmap::fromImage(canvas)));
+    button->setIconSize(inner);
+  }
+  button->setAccessibleName(ToQString(AccessibleName(desc)));
+  connect(button, &QToolButton::clicked, this, [&c] { RunHandler(c.click); });
+  return button;
+}
+
+QWidget* FormWindow::NewColourPicker(Control& c) {
+  auto* picker = new ColourPicker(this);
+  picker->onChosen = [&c](const QColor& chosen) { c.pickerColour = FromQColor(chosen); };
+  picker->setAccessibleName(ToQString(AccessibleName(c.desc)));
+  return picker;
+}
+
+void FormWindow::NewTimer(Control& c) {
+  c.timer = new QTimer(this);
+  c.timer->setTimerType(Qt::PreciseTimer);
+  connect(c.timer, &QTimer::timeout, this, [&c] { RunHandler(c.tick); });
 }
 
 void FormWindow::ShowColours(Control& c) {
@@ -259,8 +283,8 @@ void FormWindow::ShowColours(Control& c) {
       if (text.isValid()) palette.setColor(QPalette::WindowText, text);
       if (back.isValid()) palette.setColor(QPalette::Window, back);
       fill = back.isValid();
-      if (auto* label = dynamic_cast<FramedLabel*>(widget)) {
-        label->SetBorderColour(ToQColor(LabelFrameColour(c.textColour)));
+      if (auto* label = dynamic_cast<BorderedLabel*>(widget)) {
+        label->SetBorderColour(ToQColor(LabelBorderColour(c.textColour)));
       }
       break;
     case Kind::PictureBox:
@@ -369,6 +393,15 @@ bool FormWindow::event(QEvent* event) {
   const bool handled = QWidget::event(event);
   switch (event->type()) {
     case QEvent::Show:
+      // The first tab stop has the focus when the window first shows.
+      if (!focusWidget()) {
+        const std::size_t first = NextTabStop(form_.controls, kNoControl, true);
+        if (first != kNoControl && controls_[first].widget) {
+          controls_[first].widget->setFocus(Qt::OtherFocusReason);  // selects nothing
+        }
+      }
+      FitFrame();
+      break;
     case QEvent::Move:
     case QEvent::Resize:
       FitFrame();
@@ -435,16 +468,19 @@ Window* LoadWindow(const FormSpec& form, const Binder& bind, Window* owner, bool
 
 void HandlersDone() {}  // a destroyed window is freed by Qt's deferred deletion
 
-namespace testing {
+}  // namespace zoq::ui
 
-QWidget* TopLevel(const Window& window) {
+namespace zoq::testing {
+
+using ui::FormWindow;
+
+QWidget* TopLevel(const ui::Window& window) {
   return const_cast<FormWindow*>(dynamic_cast<const FormWindow*>(&window));
 }
 
-QWidget* Widget(const Window& window, const Text& control) {
+QWidget* Widget(const ui::Window& window, const Text& control) {
   const auto* form = dynamic_cast<const FormWindow*>(&window);
   return form ? form->ControlWidget(control) : nullptr;
 }
 
-}  // namespace testing
-}  // namespace zoq::ui
+}  // namespace zoq::testing

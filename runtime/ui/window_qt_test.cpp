@@ -17,7 +17,6 @@
 #include <QWindow>
 #include <QDir>
 #include <QFileInfo>
-#include <QPointer>
 #include <QStandardPaths>
 
 #include "controls_qt.h"
@@ -230,33 +229,15 @@ TEST_F(WindowTest, ColoursShowAndDefaultsStayOwn) {
   EXPECT_EQ(shot.pixelColor(390, 200), QColor(0, 255, 255));
 }
 
-TEST_F(WindowTest, TextsRoundTripByteForByte) {
-  const Text title = Gbk(u"新标题 [*] 含空格 ");
-  window_->SetTitle(title);
-  EXPECT_EQ(window_->Title(), title);
+// The byte-for-byte round trip of texts runs on both backends
+// (app/windows_test.cpp); here what Qt alone could get wrong.
+TEST_F(WindowTest, TitlesAndCaptionsShowAsWritten) {
+  window_->SetTitle(Gbk(u"新标题 [*] 含空格 "));
   ASSERT_NE(testing::TopLevel(*window_)->windowHandle(), nullptr);
   EXPECT_EQ(testing::TopLevel(*window_)->windowHandle()->title(),
             QStringLiteral("新标题 [*] 含空格 "));
-
-  EXPECT_EQ(window_->ControlText(Gbk(u"编辑框3")), Gbk(u"在这里输入"));
-  EXPECT_EQ(qobject_cast<QLineEdit*>(W(u"编辑框3"))->text(), QStringLiteral("在这里输入"));
-  // Bytes that are no character of code page 936 come back unchanged while
-  // the user has not touched the box.
-  const Text odd = "a\x81\x20z\xFF";
-  window_->SetControlText(Gbk(u"编辑框3"), odd);
-  EXPECT_EQ(window_->ControlText(Gbk(u"编辑框3")), odd);
-  // What the user types is read from the widget.
-  qobject_cast<QLineEdit*>(W(u"编辑框3"))->setText(QStringLiteral("你好"));
-  EXPECT_EQ(window_->ControlText(Gbk(u"编辑框3")), Gbk(u"你好"));
-
-  // Captions are plain text: markup shows as written.
   window_->SetControlText(Gbk(u"标签3"), "<b>x</b>");
-  EXPECT_EQ(qobject_cast<QLabel*>(W(u"标签3"))->text(), QStringLiteral("<b>x</b>"));
   EXPECT_EQ(qobject_cast<QLabel*>(W(u"标签3"))->textFormat(), Qt::PlainText);
-  window_->SetControlText(Gbk(u"分组框1"), Gbk(u"新框"));
-  EXPECT_EQ(qobject_cast<QGroupBox*>(W(u"分组框1"))->title(), QStringLiteral("新框"));
-  EXPECT_EQ(window_->ControlText(Gbk(u"编辑框5")), "1.2");
-  EXPECT_EQ(window_->ControlText(Gbk(u"不存在")), "");
 }
 
 TEST_F(WindowTest, HiddenEditBoxKeepsAHugeTextWithoutLayingItOut) {
@@ -381,36 +362,6 @@ TEST_F(WindowTest, OpenDialogStartsOnTheDesktopAndReportsTheChoice) {
   EXPECT_EQ(window_->DialogFileName(Gbk(u"通用对话框1")), "/tmp/a.jpg");
   SetOpenDialogChooser({});
   EXPECT_FALSE(window_->ShowOpenDialog(Gbk(u"按钮1")));  // not a dialog
-}
-
-TEST(Windows, CreatedEventRunsBeforeTheWindowShows) {
-  bool visibleInCreated = true;
-  Window* seen = nullptr;
-  Window* window = CreateStartupWindow(SampleForm(), [&](Window& w) {
-    seen = &w;
-    w.OnCreated([&] { visibleInCreated = testing::TopLevel(w)->isVisible(); });
-  });
-  ASSERT_EQ(window, seen);
-  EXPECT_FALSE(visibleInCreated);
-  EXPECT_TRUE(testing::TopLevel(*window)->isVisible());
-  EXPECT_EQ(WindowNamed("sample"), window);
-  window->Destroy();
-  EXPECT_EQ(WindowNamed("sample"), nullptr);
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-TEST(Windows, DestroyFreesTheWindowAfterTheEvent) {
-  Window* window = LoadWindow(SampleForm(), {}, nullptr, false);
-  ASSERT_NE(window, nullptr);
-  QPointer<QWidget> top = testing::TopLevel(*window);
-  // Destroyed from its own click handler: the button still exists while
-  // the handler runs.
-  window->OnClick(Gbk(u"按钮1"), [window] { window->Destroy(); });
-  qobject_cast<QPushButton*>(testing::Widget(*window, Gbk(u"按钮1")))->click();
-  EXPECT_EQ(WindowNamed("sample"), nullptr);
-  EXPECT_FALSE(top->isVisible());
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_TRUE(top.isNull());
 }
 
 TEST(Windows, ModalLoadReturnsWhenTheWindowCloses) {

@@ -1,6 +1,7 @@
 // Windows built from layouts on the Win32 API: one child window per control,
 // found by the control's layout name, with the properties the handlers read
-// and write.
+// and write. As on Qt, the controls the window draws itself live in
+// controls_win.cpp and the message loops in application_win.cpp.
 
 #include "win.h"
 
@@ -9,6 +10,8 @@
 #include <algorithm>
 #include <map>
 
+#include "runtime/ui_testing.h"
+#include "tab_order.h"
 #include "window_base.h"
 
 namespace zoq::ui {
@@ -35,17 +38,6 @@ struct WinControl {
   COLORREF bitmapBack = 0;  // the graphic button's bitmap's background
 };
 
-std::map<COLORREF, HBRUSH>& Brushes() {
-  static std::map<COLORREF, HBRUSH> brushes;
-  return brushes;
-}
-
-HBRUSH BrushOf(COLORREF colour) {
-  auto& brushes = Brushes();
-  if (const auto it = brushes.find(colour); it != brushes.end()) return it->second;
-  return brushes.emplace(colour, CreateSolidBrush(colour)).first->second;
-}
-
 class FormWindow;
 std::vector<FormWindow*>& DestroyedWindows() {
   static std::vector<FormWindow*> windows;
@@ -53,10 +45,6 @@ std::vector<FormWindow*>& DestroyedWindows() {
 }
 
 LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                           UINT_PTR id, DWORD_PTR data);
-LRESULT CALLBACK BorderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                            UINT_PTR id, DWORD_PTR data);
 
 void RegisterFormClass() {
   static const bool registered = [] {
@@ -71,11 +59,11 @@ void RegisterFormClass() {
   (void)registered;
 }
 
-class FormWindow final : public FormBase<WinControl> {
+class FormWindow final : public WindowControls<WinControl> {
  public:
-  FormWindow(const FormSpec& form, HWND owner) : FormBase(form) {
+  FormWindow(const FormSpec& form, HWND owner) : WindowControls(form) {
     RegisterFormClass();
-    // A fixed frame: the layout places every control once.
+    // Not resizable: the layout places every control once.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
                         WS_CLIPCHILDREN;
     hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Wide(form.title).c_str(), style,
@@ -104,6 +92,10 @@ class FormWindow final : public FormBase<WinControl> {
   }
 
   HWND Handle() const { return hwnd_; }
+  HWND ControlHandle(const Text& name) const {
+    const Control* c = Find(name);
+    return c ? c->hwnd : nullptr;
+  }
 
   // Shows the window, first making its hidden controls, giving every
   // control its font, decoding what it shows and naming its controls for
@@ -124,6 +116,10 @@ class FormWindow final : public FormBase<WinControl> {
       }
     }
     ShowWindow(hwnd_, activate ? SW_SHOW : SW_SHOWNA);
+    // The first tab stop, or the control that had the focus, has it even
+    // when the system did not activate the window (another program is in
+    // front): the focus is this thread's.
+    if (activate) RestoreFocus();
     UpdateWindow(hwnd_);
   }
 
@@ -152,8 +148,16 @@ class FormWindow final : public FormBase<WinControl> {
 
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+  // Tab or Shift+Tab: the next tab stop in layout order takes the focus,
+  // an edit box with its text selected so that typing replaces it.
+  void MoveFocus(bool forward) {
+    const Control* now = FindWindow(GetFocus());
+    const std::size_t from = now ? static_cast<std::size_t>(now - controls_.data()) : kNoControl;
+    FocusControl(NextTabStop(form_.controls, from, forward), true);
+  }
+
  protected:
-  // --- FormBase ---
+  // --- WindowControls ---
   void ShowTitle(const Text& title) override {
     if (hwnd_) SetWindowTextW(hwnd_, Wide(title).c_str());
   }
@@ -193,8 +197,16 @@ class FormWindow final : public FormBase<WinControl> {
 
   void SetIcons();
   void BuildControls(bool hidden);
-  HWND Frame(const Control& c) const;  // its container's window, else the window's
+  HWND ContainerHandle(const Control& c) const;  // its group box's, else the window's
   HWND CreateChild(Control& c);
+  HWND NewChild(Control& c, const wchar_t* kind, DWORD style, DWORD exStyle, const Text& text);
+  HWND NewGroupBox(Control& c);
+  HWND NewPictureBox(Control& c);
+  HWND NewEditBox(Control& c);
+  HWND NewLabel(Control& c);
+  HWND NewButton(Control& c);
+  HWND NewGraphicButton(Control& c);
+  HWND NewColourPicker(Control& c);
   void Place(Control& c);
   void Prepare(Control& c);
   void PushEditText(Control& c);
@@ -207,14 +219,17 @@ class FormWindow final : public FormBase<WinControl> {
   LRESULT ControlColour(HDC dc, HWND child);
   void DrawItem(const DRAWITEMSTRUCT& item);
   void DpiChanged(UINT dpi, const RECT& suggested);
+  void FocusControl(std::size_t index, bool selectAll);
+  void RestoreFocus();
 
   HWND hwnd_ = nullptr;
+  // The control that had the focus when the window was last deactivated.
+  std::size_t savedFocus_ = kNoControl;
   UINT dpi_ = 96;
   bool revealed_ = false;
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
 
-  friend LRESULT CALLBACK FrameProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 };
 
 void FormWindow::SetIcons() {
@@ -236,11 +251,12 @@ void FormWindow::BuildControls(bool hidden) {
   for (Control& c : controls_) {
     if (c.desc.visible != hidden && !c.hwnd) c.hwnd = CreateChild(c);
   }
-  // A control whose frame comes later in the list moves in once that exists.
+  // A control whose group box comes later in the list moves in once that
+  // exists.
   for (Control& c : controls_) {
-    const HWND frame = Frame(c);
-    if (c.hwnd && frame != hwnd_ && GetParent(c.hwnd) != frame) {
-      SetParent(c.hwnd, frame);
+    const HWND container = ContainerHandle(c);
+    if (c.hwnd && container != hwnd_ && GetParent(c.hwnd) != container) {
+      SetParent(c.hwnd, container);
       Place(c);
     }
   }
@@ -252,87 +268,92 @@ void FormWindow::BuildControls(bool hidden) {
   }
 }
 
-HWND FormWindow::Frame(const Control& c) const {
+HWND FormWindow::ContainerHandle(const Control& c) const {
   const Control* container = Find(c.desc.container);
   if (container && container->hwnd && Carries(container->desc, c.desc)) return container->hwnd;
   return hwnd_;
 }
 
 HWND FormWindow::CreateChild(Control& c) {
-  const ControlSpec& desc = c.desc;
-  const wchar_t* kind = nullptr;
-  DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
-  DWORD exStyle = 0;
-  std::wstring text;
-  switch (desc.kind) {
-    case Kind::GroupBox:
-      // The frame is a real group box; it also carries its controls, and
-      // paints its caption in the layout's colour itself (a themed group
-      // box would ignore it).
-      kind = L"BUTTON";
-      style |= BS_GROUPBOX | WS_CLIPCHILDREN;
-      exStyle |= WS_EX_CONTROLPARENT;
-      text = Wide(c.text);
-      break;
-    case Kind::PictureBox:
-      kind = L"STATIC";
-      style |= SS_BITMAP;
-      break;
-    case Kind::EditBox:
-      kind = L"EDIT";
-      style |= WS_TABSTOP | ES_AUTOHSCROLL;
-      if (desc.multiLine) style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL;
-      if (desc.readOnly) style |= ES_READONLY;
-      if (desc.border) style |= WS_BORDER;
-      break;
-    case Kind::Label:
-      kind = L"STATIC";
-      style |= SS_NOPREFIX | SS_LEFT;
-      if (desc.border) style |= WS_BORDER;
-      text = Wide(c.text);
-      break;
-    case Kind::Button:
-      kind = L"BUTTON";
-      style |= BS_PUSHBUTTON | WS_TABSTOP;
-      text = Wide(c.text);
-      break;
-    case Kind::GraphicButton:
-      // Drawn by the window (a picture, no text); its window text is what
-      // screen readers call it.
-      kind = L"BUTTON";
-      style |= BS_OWNERDRAW;
-      text = Wide(AccessibleName(desc));
-      break;
-    case Kind::ColourPicker:
-      kind = L"BUTTON";
-      style |= BS_OWNERDRAW | WS_TABSTOP;
-      text = Wide(AccessibleName(desc));
-      break;
+  switch (c.desc.kind) {
+    case Kind::GroupBox: return NewGroupBox(c);
+    case Kind::PictureBox: return NewPictureBox(c);
+    case Kind::EditBox: return NewEditBox(c);
+    case Kind::Label: return NewLabel(c);
+    case Kind::Button: return NewButton(c);
+    case Kind::GraphicButton: return NewGraphicButton(c);
+    case Kind::ColourPicker: return NewColourPicker(c);
     case Kind::Timer:
-    case Kind::CommonDialog:
-      return nullptr;
+    case Kind::CommonDialog: break;  // nothing on screen
   }
+  return nullptr;
+}
+
+// A control's child window of the system class `kind`, made in place (in its
+// group box when that already exists) and shown unless the layout hides it;
+// its font comes when the window first shows (Reveal). Tab does not look at
+// WS_TABSTOP: the tab stops are the layout's (tab_order.h).
+HWND FormWindow::NewChild(Control& c, const wchar_t* kind, DWORD style, DWORD exStyle,
+                          const Text& text) {
   if (!hwnd_) return nullptr;
-  // Made in place, in its frame when that already exists, and shown.
-  if (desc.visible) style |= WS_VISIBLE;
-  HWND child = CreateWindowExW(exStyle, kind, text.c_str(), style, Scale(desc.left, dpi_),
-                               Scale(desc.top, dpi_), Scale(std::max(0, desc.width), dpi_),
-                               Scale(std::max(0, desc.height), dpi_), Frame(c),
-                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(c.id)),
-                               win::Instance(), nullptr);
-  if (!child) return nullptr;
-  c.hwnd = child;  // its font comes when the window first shows (Reveal)
-  if (desc.kind == Kind::GroupBox) SetWindowSubclass(child, FrameProc, 1, 0);
-  if (desc.kind == Kind::Label && desc.border) SetWindowSubclass(child, BorderProc, 2, 0);
-  if (desc.kind == Kind::EditBox) {
-    SendMessageW(child, EM_SETLIMITTEXT, 0, 0);  // 0: as long as the system allows
-    if (desc.visible) PushEditText(c);
-  }
-  if ((desc.kind == Kind::PictureBox || desc.kind == Kind::GraphicButton) &&
-      !desc.picture.empty()) {
-    c.encoded = win::ResourceBytes(desc.picture);
-  }
-  return child;
+  const ControlSpec& d = c.desc;
+  style |= WS_CHILD | WS_CLIPSIBLINGS | (d.visible ? WS_VISIBLE : 0);
+  c.hwnd = CreateWindowExW(exStyle, kind, Wide(text).c_str(), style, Scale(d.left, dpi_),
+                           Scale(d.top, dpi_), Scale(std::max(0, d.width), dpi_),
+                           Scale(std::max(0, d.height), dpi_), ContainerHandle(c),
+                           reinterpret_cast<HMENU>(static_cast<UINT_PTR>(c.id)),
+                           win::Instance(), nullptr);
+  return c.hwnd;
+}
+
+HWND FormWindow::NewGroupBox(Control& c) {
+  // A real group box; it also carries its controls, and paints its caption
+  // in the layout's colour itself (a themed group box would ignore it).
+  HWND box = NewChild(c, L"BUTTON", BS_GROUPBOX | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT, c.text);
+  if (box) win::DrawGroupBoxItself(box);
+  return box;
+}
+
+HWND FormWindow::NewPictureBox(Control& c) {
+  HWND box = NewChild(c, L"STATIC", SS_BITMAP, 0, {});
+  if (box && !c.desc.picture.empty()) c.encoded = win::ResourceBytes(c.desc.picture);
+  return box;
+}
+
+HWND FormWindow::NewEditBox(Control& c) {
+  const ControlSpec& d = c.desc;
+  DWORD style = ES_AUTOHSCROLL;
+  if (d.multiLine) style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL;
+  if (d.readOnly) style |= ES_READONLY;
+  if (d.border) style |= WS_BORDER;
+  HWND edit = NewChild(c, L"EDIT", style, 0, {});
+  if (!edit) return nullptr;
+  SendMessageW(edit, EM_SETLIMITTEXT, 0, 0);  // 0: as long as the system allows
+  if (d.visible) PushEditText(c);
+  return edit;
+}
+
+HWND FormWindow::NewLabel(Control& c) {
+  HWND label = NewChild(c, L"STATIC", SS_NOPREFIX | SS_LEFT | (c.desc.border ? WS_BORDER : 0),
+                        0, c.text);
+  if (label && c.desc.border) win::DrawLabelBorderItself(label);
+  return label;
+}
+
+HWND FormWindow::NewButton(Control& c) { return NewChild(c, L"BUTTON", BS_PUSHBUTTON, 0, c.text); }
+
+HWND FormWindow::NewGraphicButton(Control& c) {
+  // Drawn by the window (a picture, no text); its window text is what
+  // screen readers call it.
+  HWND button = NewChild(c, L"BUTTON", BS_OWNERDRAW, 0, AccessibleName(c.desc));
+  if (!button) return nullptr;
+  win::ClickWithoutFocus(button);
+  if (!c.desc.picture.empty()) c.encoded = win::ResourceBytes(c.desc.picture);
+  return button;
+}
+
+HWND FormWindow::NewColourPicker(Control& c) {
+  return NewChild(c, L"BUTTON", BS_OWNERDRAW, 0, AccessibleName(c.desc));
 }
 
 void FormWindow::Place(Control& c) {
@@ -424,7 +445,7 @@ void FormWindow::ShowText(Control& c) {
     case Kind::Button:
       if (c.hwnd) {
         SetWindowTextW(c.hwnd, Wide(c.text).c_str());
-        // A label or frame drawn over its container's colour.
+        // A label or group box drawn over its container's colour.
         RedrawWindow(c.hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
       }
       break;
@@ -442,7 +463,7 @@ LRESULT FormWindow::ControlColour(HDC dc, HWND child) {
   Control* c = FindWindow(child);
   if (!c) {
     SetBkColor(dc, FormBack());
-    return reinterpret_cast<LRESULT>(BrushOf(FormBack()));
+    return reinterpret_cast<LRESULT>(win::BrushOf(FormBack()));
   }
   COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
   COLORREF back = ContainerBack(*c);
@@ -463,66 +484,42 @@ LRESULT FormWindow::ControlColour(HDC dc, HWND child) {
   SetTextColor(dc, text);
   SetBkColor(dc, back);
   SetBkMode(dc, OPAQUE);
-  return reinterpret_cast<LRESULT>(BrushOf(back));
+  return reinterpret_cast<LRESULT>(win::BrushOf(back));
 }
 
 void FormWindow::DrawItem(const DRAWITEMSTRUCT& item) {
   Control* c = FindWindow(item.hwndItem);
   if (!c) return;
-  HDC dc = item.hDC;
-  const RECT& box = item.rcItem;
-  const bool pressed = (item.itemState & ODS_SELECTED) != 0;
   if (c->desc.kind == Kind::GraphicButton) {
     const COLORREF back = Back(*c, ContainerBack(*c));
-    FillRect(dc, &box, BrushOf(back));
-    if (!c->picture.Empty()) {
-      const int inset = Scale(kGraphicButtonInset, dpi_) + (pressed ? 1 : 0);
-      const int width = c->picture.width, height = c->picture.height;
-      if (!c->bitmap || c->bitmapBack != back) {
-        if (c->bitmap) DeleteObject(c->bitmap);
-        c->bitmap = win::Compose(width, height, back, c->picture, {0, 0, width, height});
-        c->bitmapBack = back;
-      }
-      if (c->bitmap) {
-        HDC source = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(source, c->bitmap);
-        BitBlt(dc, box.left + inset, box.top + inset, width, height, source, 0, 0, SRCCOPY);
-        SelectObject(source, old);
-        DeleteDC(source);
-      }
+    const int width = c->picture.width, height = c->picture.height;
+    // The picture over the background, made again only when that changes.
+    if (!c->picture.Empty() && (!c->bitmap || c->bitmapBack != back)) {
+      if (c->bitmap) DeleteObject(c->bitmap);
+      c->bitmap = win::Compose(width, height, back, c->picture, {0, 0, width, height});
+      c->bitmapBack = back;
     }
-    if (pressed) {
-      RECT edge = box;
-      DrawEdge(dc, &edge, BDR_SUNKENOUTER, BF_RECT);
-    }
-    return;
+    win::DrawGraphicButton(item, back, c->picture.Empty() ? nullptr : c->bitmap,
+                           {width, height}, dpi_);
+  } else if (c->desc.kind == Kind::ColourPicker) {
+    win::DrawColourPicker(item, static_cast<COLORREF>(c->pickerColour), dpi_);
   }
-  if (c->desc.kind == Kind::ColourPicker) {
-    RECT face = box;
-    DrawFrameControl(dc, &face, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
-    // The swatch fills the button but for the frame and the menu arrow.
-    const int arrow = Scale(12, dpi_);
-    RECT swatch{box.left + Scale(4, dpi_), box.top + Scale(4, dpi_),
-                box.right - Scale(4, dpi_) - arrow, box.bottom - Scale(4, dpi_)};
-    if (swatch.right > swatch.left && swatch.bottom > swatch.top) {
-      FillRect(dc, &swatch, BrushOf(static_cast<COLORREF>(c->pickerColour)));
-      FrameRect(dc, &swatch, BrushOf(GetSysColor(COLOR_BTNSHADOW)));
-    }
-    const int cx = box.right - Scale(4, dpi_) - arrow / 2;
-    const int cy = (box.top + box.bottom) / 2;
-    const int half = std::max(2, Scale(3, dpi_));
-    POINT points[3] = {{cx - half, cy - half / 2}, {cx + half + 1, cy - half / 2},
-                       {cx, cy + half / 2 + 1}};
-    HGDIOBJ oldBrush = SelectObject(dc, BrushOf(GetSysColor(COLOR_BTNTEXT)));
-    HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
-    Polygon(dc, points, 3);
-    SelectObject(dc, oldPen);
-    SelectObject(dc, oldBrush);
-    if (item.itemState & ODS_FOCUS) {
-      RECT focus = box;
-      InflateRect(&focus, -Scale(2, dpi_), -Scale(2, dpi_));
-      DrawFocusRect(dc, &focus);
-    }
+}
+
+void FormWindow::FocusControl(std::size_t index, bool selectAll) {
+  if (index >= controls_.size() || !controls_[index].hwnd) return;
+  Control& c = controls_[index];
+  SetFocus(c.hwnd);
+  if (selectAll && c.desc.kind == Kind::EditBox) SendMessageW(c.hwnd, EM_SETSEL, 0, -1);
+}
+
+// Back to the control that had the focus, else to the first tab stop.
+void FormWindow::RestoreFocus() {
+  if (savedFocus_ < controls_.size() && controls_[savedFocus_].hwnd &&
+      IsWindowEnabled(controls_[savedFocus_].hwnd)) {
+    SetFocus(controls_[savedFocus_].hwnd);
+  } else {
+    FocusControl(NextTabStop(form_.controls, kNoControl, true), false);
   }
 }
 
@@ -555,7 +552,7 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND: {
       RECT client;
       GetClientRect(hwnd_, &client);
-      FillRect(reinterpret_cast<HDC>(wParam), &client, BrushOf(FormBack()));
+      FillRect(reinterpret_cast<HDC>(wParam), &client, win::BrushOf(FormBack()));
       return 1;
     }
     case WM_CTLCOLORSTATIC:
@@ -602,6 +599,21 @@ LRESULT FormWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED:
       DpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
       return 0;
+    case WM_ACTIVATE:
+      // A plain window would keep the focus itself: as in a dialog, it goes
+      // back to the control that had it (a message box or another program
+      // took it away meanwhile).
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        if (const Control* had = FindWindow(GetFocus())) {
+          savedFocus_ = static_cast<std::size_t>(had - controls_.data());
+        }
+      } else if (!HIWORD(wParam)) {
+        RestoreFocus();
+      }
+      return 0;
+    case WM_SETFOCUS:
+      RestoreFocus();
+      return 0;
     default:
       break;
   }
@@ -622,98 +634,6 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
   return window->OnMessage(message, wParam, lParam);
 }
 
-// A group box that carries controls: what they send their parent goes on to
-// the window, and the box paints itself in the layout's colours.
-LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                           DWORD_PTR) {
-  switch (message) {
-    case WM_COMMAND:
-    case WM_NOTIFY:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORBTN:
-    case WM_DRAWITEM:
-    case WM_MEASUREITEM:
-      return SendMessageW(GetAncestor(hwnd, GA_ROOT), message, wParam, lParam);
-    case WM_NCHITTEST:
-      return HTCLIENT;  // a group box would let clicks fall through it
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
-    case WM_LBUTTONUP:
-      return 0;  // and a frame is no button
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT:
-    case WM_PRINTCLIENT: {
-      PAINTSTRUCT paint{};
-      HDC dc = message == WM_PAINT ? BeginPaint(hwnd, &paint) : reinterpret_cast<HDC>(wParam);
-      // The box's colours are asked of the window, as for any control.
-      HBRUSH back = reinterpret_cast<HBRUSH>(SendMessageW(
-          GetAncestor(hwnd, GA_ROOT), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-          reinterpret_cast<LPARAM>(hwnd)));
-      RECT client;
-      GetClientRect(hwnd, &client);
-      FillRect(dc, &client, back ? back : GetSysColorBrush(COLOR_BTNFACE));
-      const int length = GetWindowTextLengthW(hwnd);
-      std::wstring caption(static_cast<std::size_t>(length) + 1, L'\0');
-      caption.resize(static_cast<std::size_t>(
-          std::max(0, GetWindowTextW(hwnd, caption.data(), length + 1))));
-      HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT,
-                                                                              0, 0)));
-      SIZE extent{};
-      if (!caption.empty()) {
-        GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &extent);
-      }
-      // An etched line, its top through the middle of the caption.
-      RECT frame = client;
-      frame.top += extent.cy / 2;
-      DrawEdge(dc, &frame, EDGE_ETCHED, BF_RECT);
-      if (!caption.empty()) {
-        const UINT dpi = win::DpiOf(hwnd);
-        RECT text{client.left + Scale(8, dpi), client.top,
-                  client.left + Scale(8, dpi) + extent.cx + Scale(4, dpi), client.top + extent.cy};
-        FillRect(dc, &text, back ? back : GetSysColorBrush(COLOR_BTNFACE));
-        SetBkMode(dc, TRANSPARENT);
-        text.left += Scale(2, dpi);
-        DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
-                  DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
-      }
-      SelectObject(dc, oldFont);
-      if (message == WM_PAINT) EndPaint(hwnd, &paint);
-      return 0;
-    }
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, FrameProc, 1);
-      break;
-    default:
-      break;
-  }
-  return DefSubclassProc(hwnd, message, wParam, lParam);
-}
-
-// A framed label: its one-pixel line in the label's text colour, as the
-// window says it when asked for the label's colours.
-LRESULT CALLBACK BorderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                            DWORD_PTR) {
-  if (message == WM_NCPAINT) {
-    HDC dc = GetWindowDC(hwnd);
-    if (dc) {
-      SendMessageW(GetAncestor(hwnd, GA_ROOT), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                   reinterpret_cast<LPARAM>(hwnd));
-      HBRUSH line = CreateSolidBrush(GetTextColor(dc));
-      RECT outer;
-      GetWindowRect(hwnd, &outer);
-      OffsetRect(&outer, -outer.left, -outer.top);
-      FrameRect(dc, &outer, line);
-      DeleteObject(line);
-      ReleaseDC(hwnd, dc);
-    }
-    return 0;
-  }
-  if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, BorderProc, 2);
-  return DefSubclassProc(hwnd, message, wParam, lParam);
-}
-
 FormWindow* Build(const FormSpec& form, const Binder& bind, HWND owner) {
   if (ProgramEnding()) return nullptr;
   auto* window = new FormWindow(form, owner);
@@ -724,11 +644,6 @@ FormWindow* Build(const FormSpec& form, const Binder& bind, HWND owner) {
 
 namespace win {
 
-void ReleaseBrushes() {
-  for (auto& [colour, brush] : Brushes()) DeleteObject(brush);
-  Brushes().clear();
-}
-
 void FreeDestroyedWindows() {
   if (HandlerRunning()) return;
   std::vector<FormWindow*> windows;
@@ -736,12 +651,15 @@ void FreeDestroyedWindows() {
   for (FormWindow* window : windows) delete window;
 }
 
-void Dispatch(MSG& message) {
-  // Tab and the arrow keys move between controls, as in a dialog.
-  HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-  if (root && IsDialogMessageW(root, &message)) return;
-  TranslateMessage(&message);
-  DispatchMessageW(&message);
+bool MoveFocus(HWND window, bool forward) {
+  for (WindowLife* open : OpenWindows()) {
+    auto* form = static_cast<FormWindow*>(open);
+    if (form->Handle() == window) {
+      form->MoveFocus(forward);
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace win
@@ -764,29 +682,30 @@ Window* LoadWindow(const FormSpec& form, const Binder& bind, Window* owner, bool
   if (!modal) return window;
 
   // Every other window of the program waits until this one has gone.
-  std::vector<HWND> disabled;
-  for (WindowBase* open : OpenWindows()) {
-    const HWND other = static_cast<FormWindow*>(open)->Handle();
-    if (open != window && other && IsWindowEnabled(other)) {
-      EnableWindow(other, FALSE);
-      disabled.push_back(other);
-    }
+  std::vector<HWND> others;
+  for (WindowLife* open : OpenWindows()) {
+    if (open != window) others.push_back(static_cast<FormWindow*>(open)->Handle());
   }
-  MSG message;
-  bool open = true;
-  while (open && !ProgramEnding()) {
-    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
-    if (got <= 0) {
-      if (got == 0) PostQuitMessage(static_cast<int>(message.wParam));  // for the outer loop
-      break;
-    }
-    win::Dispatch(message);
-    open = std::find(OpenWindows().begin(), OpenWindows().end(), window) != OpenWindows().end();
-  }
-  for (HWND hwnd : disabled) {
-    if (IsWindow(hwnd)) EnableWindow(hwnd, TRUE);
-  }
+  const bool open = win::RunModalLoop(others, [window] {
+    return std::find(OpenWindows().begin(), OpenWindows().end(), window) != OpenWindows().end();
+  });
   return open && !ProgramEnding() ? window : nullptr;
 }
 
 }  // namespace zoq::ui
+
+namespace zoq::testing {
+
+using ui::FormWindow;
+
+void* NativeWindow(const ui::Window& window) {
+  const auto* form = dynamic_cast<const FormWindow*>(&window);
+  return form ? form->Handle() : nullptr;
+}
+
+void* NativeControl(const ui::Window& window, const Text& control) {
+  const auto* form = dynamic_cast<const FormWindow*>(&window);
+  return form ? form->ControlHandle(control) : nullptr;
+}
+
+}  // namespace zoq::testing

@@ -68,7 +68,7 @@ TEST(HostileServer, DripFeedCompletesWhileMessagesKeepArriving) {
     for (char byte : std::string("abc"))
       if (!c.Pause(800ms) || !c.Send(std::string(1, byte))) return;
   });
-  test::TestWaiter waiter;
+  zoq::testing::TestWaiter waiter;
   std::atomic<bool> done{false};
   std::thread messages([&] {
     while (!done) {

@@ -138,7 +138,7 @@ class HostilePicture : public ::testing::Test {
   }
 
   bool BoxEmpty() const {
-    auto* label = qobject_cast<QLabel*>(ui::testing::Widget(*window_, "pic"));
+    auto* label = qobject_cast<QLabel*>(zoq::testing::Widget(*window_, "pic"));
     return label != nullptr && label->pixmap().isNull();
   }
 

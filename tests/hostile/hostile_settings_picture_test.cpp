@@ -72,13 +72,13 @@ class SettingsPictureButton : public ::testing::Test {
   void Choose(const QString& path) {
     const Text chosen = QDir::toNativeSeparators(path).toStdString();
     ui::SetOpenDialogChooser([chosen](const Text&) { return std::optional<Text>(chosen); });
-    auto* button = qobject_cast<QAbstractButton*>(ui::testing::Widget(*settings_, kPictureButton));
+    auto* button = qobject_cast<QAbstractButton*>(zoq::testing::Widget(*settings_, kPictureButton));
     ASSERT_NE(button, nullptr);
     button->click();
   }
 
   bool PictureEmpty() const {
-    auto* label = qobject_cast<QLabel*>(ui::testing::Widget(*main_, kPictureBox));
+    auto* label = qobject_cast<QLabel*>(zoq::testing::Widget(*main_, kPictureBox));
     return label != nullptr && label->pixmap().isNull();
   }
 

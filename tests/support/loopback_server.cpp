@@ -20,7 +20,7 @@
 #include <unistd.h>
 #endif
 
-namespace zoq::test {
+namespace zoq::testing {
 namespace {
 
 // --- The little socket layer that differs between systems ---
@@ -355,4 +355,4 @@ void LoopbackServer::Serve(Socket s) {
   CloseSocket(s);
 }
 
-}  // namespace zoq::test
+}  // namespace zoq::testing

@@ -38,7 +38,7 @@ ui::Window& SettingsWindowTest::Settings() {
 }
 
 void SettingsWindowTest::Click(const Text& button) {
-  auto* widget = qobject_cast<QAbstractButton*>(ui::testing::Widget(Settings(), button));
+  auto* widget = qobject_cast<QAbstractButton*>(zoq::testing::Widget(Settings(), button));
   ASSERT_NE(widget, nullptr);
   ASSERT_TRUE(widget->isVisible() && widget->isEnabled());
   widget->click();
@@ -51,7 +51,7 @@ void SettingsWindowTest::FlushDeletes() {
 }
 
 QColor PictureCentre(ui::Window& main) {
-  QWidget* box = ui::testing::Widget(main, "图片框1");
+  QWidget* box = zoq::testing::Widget(main, "图片框1");
   return box ? RenderedAt(box, box->rect().center()) : QColor();
 }
 

@@ -9,7 +9,7 @@
 #include "platform/win32.h"
 #include "support/loopback_server.h"
 
-namespace zoq::test {
+namespace zoq::testing {
 
 inline constexpr const char* kAgent = "TestAgent/1.0";
 
@@ -69,4 +69,4 @@ struct Exchange {
   }
 };
 
-}  // namespace zoq::test
+}  // namespace zoq::testing

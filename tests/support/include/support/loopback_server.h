@@ -20,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-namespace zoq::test {
+namespace zoq::testing {
 
 // One answer, sent exactly as given.
 struct Reply {
@@ -120,4 +120,4 @@ class LoopbackServer {
   std::thread acceptor_;
 };
 
-}  // namespace zoq::test
+}  // namespace zoq::testing

@@ -9,7 +9,7 @@
 
 #include "platform/wait.h"
 
-namespace zoq::test {
+namespace zoq::testing {
 
 class TestWaiter : public platform::MessageWaiter {
  public:
@@ -66,4 +66,4 @@ class TestWaiter : public platform::MessageWaiter {
   bool woken_ = false;
 };
 
-}  // namespace zoq::test
+}  // namespace zoq::testing

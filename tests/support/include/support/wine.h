@@ -12,7 +12,7 @@
 #include <windows.h>
 #endif
 
-namespace zoq::test {
+namespace zoq::testing {
 
 inline bool RunningUnderWine() {
 #ifdef _WIN32
@@ -23,4 +23,4 @@ inline bool RunningUnderWine() {
 #endif
 }
 
-}  // namespace zoq::test
+}  // namespace zoq::testing

@@ -1,6 +1,7 @@
 // The application on the Win32 API: the common controls, COM for the
 // imaging and accessibility components (started on first use), the hooks of
-// the runtime's core half, the message loop and the end of the program.
+// the runtime's core half, the message loops (the program's and a modal
+// window's) and the end of the program.
 
 #include "win.h"
 
@@ -67,6 +68,44 @@ Application::~Application() {
 }
 
 void LeaveEveryLoop() { PostQuitMessage(0); }  // message boxes' loops too
+
+bool win::RunModalLoop(const std::vector<HWND>& others, const std::function<bool()>& open) {
+  std::vector<HWND> disabled;
+  for (HWND other : others) {
+    if (other && IsWindowEnabled(other)) {
+      EnableWindow(other, FALSE);
+      disabled.push_back(other);
+    }
+  }
+  MSG message;
+  bool stillOpen = true;
+  while (stillOpen && !ProgramEnding()) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got <= 0) {
+      if (got == 0) PostQuitMessage(static_cast<int>(message.wParam));  // for the outer loop
+      break;
+    }
+    win::Dispatch(message);
+    stillOpen = open();
+  }
+  for (HWND hwnd : disabled) {
+    if (IsWindow(hwnd)) EnableWindow(hwnd, TRUE);
+  }
+  return stillOpen && !ProgramEnding();
+}
+
+void win::Dispatch(MSG& message) {
+  // Tab and Shift+Tab go through the window's tab stops in layout order
+  // (the dialog manager would follow the stacking order instead). Every
+  // other key goes to the control with the focus, as on the other backend.
+  if (message.message == WM_KEYDOWN && message.wParam == VK_TAB && message.hwnd &&
+      GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0 &&
+      win::MoveFocus(GetAncestor(message.hwnd, GA_ROOT), GetKeyState(VK_SHIFT) >= 0)) {
+    return;
+  }
+  TranslateMessage(&message);
+  DispatchMessageW(&message);
+}
 
 int RunMessageLoop() {
   MSG message;

@@ -48,7 +48,7 @@ TEST_F(ColourTest, LeftColumnSetsNoteTextAndFrameBackThenCloses) {
   settings.SetPickerColour("颜色选择器2", 0x0000FF00);
   settings.SetPickerColour("颜色选择器3", 0x00FF0000);
   settings.SetPickerColour("颜色选择器4", 0x00808080);
-  const QColor mainBack = ui::testing::TopLevel(Main())->palette().color(QPalette::Window);
+  const QColor mainBack = zoq::testing::TopLevel(Main())->palette().color(QPalette::Window);
 
   // While the box is up the changes already show and the window is still there.
   bool settingsOpenAtBox = false;
@@ -67,9 +67,9 @@ TEST_F(ColourTest, LeftColumnSetsNoteTextAndFrameBackThenCloses) {
   EXPECT_EQ(Main().TextColour("编辑框6"), 0x0000FF00u);
   EXPECT_EQ(Main().TextColour("编辑框4"), 0x00FF0000u);
   EXPECT_EQ(Main().BackColour("分组框1"), 0x00808080u);
-  EXPECT_EQ(ui::testing::Widget(Main(), "编辑框6")->palette().color(QPalette::Text),
+  EXPECT_EQ(zoq::testing::Widget(Main(), "编辑框6")->palette().color(QPalette::Text),
             AsQColor(0x0000FF00));
-  EXPECT_TRUE(testing::Near(testing::RenderedAt(ui::testing::Widget(Main(), "分组框1"), {330, 228}),
+  EXPECT_TRUE(testing::Near(testing::RenderedAt(zoq::testing::Widget(Main(), "分组框1"), {330, 228}),
                             AsQColor(0x00808080), 2))
       << "the frame's new background does not show";
 
@@ -79,7 +79,7 @@ TEST_F(ColourTest, LeftColumnSetsNoteTextAndFrameBackThenCloses) {
   EXPECT_EQ(Main().BackColour("标签3"), kCyan);
   EXPECT_EQ(Main().TextColour("标签3"), kBlack);
   EXPECT_EQ(Main().TextColour("分组框1"), kMagenta);
-  EXPECT_EQ(ui::testing::TopLevel(Main())->palette().color(QPalette::Window), mainBack);
+  EXPECT_EQ(zoq::testing::TopLevel(Main())->palette().color(QPalette::Window), mainBack);
 
   ASSERT_EQ(answerer_.Boxes().size(), 1u);
   EXPECT_EQ(answerer_.Boxes()[0].text, kSetOk);
@@ -106,7 +106,7 @@ TEST_F(ColourTest, RightColumnSetsBackgroundsAndStaysOpen) {
   EXPECT_EQ(Main().BackColour("编辑框6"), 0x00445566u);
   EXPECT_EQ(Main().BackColour("编辑框4"), 0x00778899u);
   EXPECT_EQ(Main().BackColour("标签3"), 0x00AABBCCu);
-  QWidget* clock = ui::testing::Widget(Main(), "标签3");
+  QWidget* clock = zoq::testing::Widget(Main(), "标签3");
   EXPECT_TRUE(testing::Near(testing::RenderedAt(clock, {clock->width() - 2, 2}),
                             AsQColor(0x00AABBCC), 2))
       << "the clock line's new background does not show";
@@ -158,7 +158,7 @@ TEST_F(ColourTest, UntouchedPickersApplyTheirStartingColours) {
 
 TEST_F(ColourTest, ReopeningAfterLeftColumnShowsStartingValuesAgain) {
   ui::Window* first = &Settings();
-  QPointer<QWidget> firstTop = ui::testing::TopLevel(*first);
+  QPointer<QWidget> firstTop = zoq::testing::TopLevel(*first);
   for (int i = 1; i <= 8; ++i) {
     first->SetPickerColour("颜色选择器" + std::to_string(i), 0x00123456);
   }
@@ -182,7 +182,7 @@ class PaletteOrder : public QObject {
  public:
   PaletteOrder(ui::Window& main, std::initializer_list<const char*> names) {
     for (const char* name : names) {
-      QWidget* widget = ui::testing::Widget(main, name);
+      QWidget* widget = zoq::testing::Widget(main, name);
       widget->installEventFilter(this);
       names_[widget] = name;
     }
@@ -248,7 +248,7 @@ Text Native(const QString& path) { return QDir::toNativeSeparators(path).toStdSt
 using TitleTest = SettingsWindowTest;
 
 TEST_F(TitleTest, TypedTextBecomesTheMainTitleExactly) {
-  auto* edit = qobject_cast<QLineEdit*>(ui::testing::Widget(Settings(), "编辑框1"));
+  auto* edit = qobject_cast<QLineEdit*>(zoq::testing::Widget(Settings(), "编辑框1"));
   ASSERT_NE(edit, nullptr);
   edit->clear();
   testing::Type(edit, QString::fromUtf16(u"  我的 播放器  Two  "));
@@ -259,7 +259,7 @@ TEST_F(TitleTest, TypedTextBecomesTheMainTitleExactly) {
 
   Click("按钮1");
   EXPECT_EQ(Main().Title(), "  我的 播放器  Two  ");
-  EXPECT_EQ(ui::testing::TopLevel(Main())->windowTitle(), QString::fromUtf16(u"  我的 播放器  Two  "));
+  EXPECT_EQ(zoq::testing::TopLevel(Main())->windowTitle(), QString::fromUtf16(u"  我的 播放器  Two  "));
   ASSERT_EQ(answerer_.Boxes().size(), 1u);
   EXPECT_EQ(answerer_.Boxes()[0].text, kSetOk);
   EXPECT_EQ(answerer_.Boxes()[0].caption, kSetCaption);
@@ -279,10 +279,10 @@ TEST_F(TitleTest, UneditedBoxGivesTheLayoutTitleBack) {
 }
 
 TEST_F(TitleTest, EmptyBoxGivesAnEmptyTitleAndStillConfirms) {
-  qobject_cast<QLineEdit*>(ui::testing::Widget(Settings(), "编辑框1"))->clear();
+  qobject_cast<QLineEdit*>(zoq::testing::Widget(Settings(), "编辑框1"))->clear();
   Click("按钮1");
   EXPECT_EQ(Main().Title(), "");
-  EXPECT_TRUE(ui::testing::TopLevel(Main())->windowTitle().isEmpty());
+  EXPECT_TRUE(zoq::testing::TopLevel(Main())->windowTitle().isEmpty());
   ASSERT_EQ(answerer_.Boxes().size(), 1u);
   EXPECT_EQ(answerer_.Boxes()[0].text, kSetOk);
   EXPECT_EQ(ui::WindowNamed(forms::kSettingsWindow), nullptr);

@@ -118,7 +118,7 @@ QString ShownText(QWidget* widget) {
 using LayoutTest = SettingsWindowTest;
 
 TEST_F(LayoutTest, WindowTitleSizeAndBackground) {
-  QWidget* top = ui::testing::TopLevel(Settings());
+  QWidget* top = zoq::testing::TopLevel(Settings());
   EXPECT_EQ(Settings().Title(), "个人设置");
   EXPECT_EQ(top->windowTitle(), QString::fromUtf16(u"个人设置"));
   EXPECT_EQ(top->frameGeometry().size(), QSize(562, 679));
@@ -131,12 +131,12 @@ TEST_F(LayoutTest, WindowTitleSizeAndBackground) {
 
 TEST_F(LayoutTest, EveryControlWhereAndAsLaidOut) {
   ui::Window& settings = Settings();
-  QWidget* top = ui::testing::TopLevel(settings);
+  QWidget* top = zoq::testing::TopLevel(settings);
   for (const Expected& e : kLayout) {
     SCOPED_TRACE(e.name);
-    QWidget* w = ui::testing::Widget(settings, e.name);
+    QWidget* w = zoq::testing::Widget(settings, e.name);
     ASSERT_NE(w, nullptr);
-    QWidget* container = *e.container ? ui::testing::Widget(settings, e.container) : top;
+    QWidget* container = *e.container ? zoq::testing::Widget(settings, e.container) : top;
     EXPECT_EQ(w->parentWidget(), container);
     EXPECT_EQ(QRect(w->mapTo(top, QPoint(0, 0)), w->size()),
               QRect(e.x, e.y, e.width, e.height));
@@ -192,23 +192,23 @@ TEST_F(LayoutTest, PickersAreNamedByTheirLabelsForScreenReaders) {
   };
   for (const auto& [picker, caption] : pairs) {
     QAccessibleInterface* a11y =
-        QAccessible::queryAccessibleInterface(ui::testing::Widget(Settings(), picker));
+        QAccessible::queryAccessibleInterface(zoq::testing::Widget(Settings(), picker));
     ASSERT_NE(a11y, nullptr);
     EXPECT_EQ(a11y->text(QAccessible::Name), QString::fromUtf16(caption)) << picker;
   }
 }
 
 TEST_F(LayoutTest, WindowLevelControlsLieAboveTheSheet) {
-  QWidget* top = ui::testing::TopLevel(Settings());
+  QWidget* top = zoq::testing::TopLevel(Settings());
   const QImage shot = top->grab().toImage();
   for (const char* name : {"颜色选择器5", "颜色选择器6", "标签11"}) {
-    QWidget* w = ui::testing::Widget(Settings(), name);
+    QWidget* w = zoq::testing::Widget(Settings(), name);
     const QPoint centre = w->mapTo(top, w->rect().center());
     QWidget* hit = top->childAt(centre);
     EXPECT_TRUE(hit == w || w->isAncestorOf(hit)) << name;
   }
   // 标签11's magenta caption is actually drawn, not covered by the sheet.
-  QWidget* label = ui::testing::Widget(Settings(), "标签11");
+  QWidget* label = zoq::testing::Widget(Settings(), "标签11");
   const QRect area(label->mapTo(top, QPoint(0, 0)), label->size());
   int magenta = 0;
   for (int y = area.top(); y <= area.bottom(); ++y) {
@@ -220,11 +220,11 @@ TEST_F(LayoutTest, WindowLevelControlsLieAboveTheSheet) {
 }
 
 // 标签3 and 标签4 are framed by a single line that shows on the black sheet.
-TEST_F(LayoutTest, FramedLabelsShowTheirLine) {
-  QWidget* top = ui::testing::TopLevel(Settings());
+TEST_F(LayoutTest, BorderedLabelsShowTheirLine) {
+  QWidget* top = zoq::testing::TopLevel(Settings());
   const QImage shot = top->grab().toImage();
   for (const char* name : {"标签3", "标签4"}) {
-    QWidget* label = ui::testing::Widget(Settings(), name);
+    QWidget* label = zoq::testing::Widget(Settings(), name);
     const QPoint corner = label->mapTo(top, QPoint(0, 0));
     // Its left line, in the red of its text (not black on black).
     int red = 0;
@@ -236,7 +236,7 @@ TEST_F(LayoutTest, FramedLabelsShowTheirLine) {
 }
 
 TEST_F(LayoutTest, ContactButtonShowsItsPicture) {
-  auto* button = qobject_cast<QAbstractButton*>(ui::testing::Widget(Settings(), "图形按钮1"));
+  auto* button = qobject_cast<QAbstractButton*>(zoq::testing::Widget(Settings(), "图形按钮1"));
   ASSERT_NE(button, nullptr);
   EXPECT_FALSE(button->icon().isNull());
   // A photograph-like picture, not a plain field: many distinct colours.
@@ -255,13 +255,13 @@ using LifeTest = SettingsWindowTest;
 TEST_F(LifeTest, SecondOpeningBringsTheOpenWindowForward) {
   ui::Window* first = &Settings();
   first->SetControlText("编辑框1", "还在编辑");
-  ui::testing::TopLevel(*first)->showMinimized();
+  zoq::testing::TopLevel(*first)->showMinimized();
   OpenSettingsWindow();
 
   EXPECT_EQ(ui::WindowNamed(forms::kSettingsWindow), first);
   EXPECT_EQ(Settings().ControlText("编辑框1"), "还在编辑");  // not rebuilt
-  EXPECT_FALSE(ui::testing::TopLevel(*first)->windowState() & Qt::WindowMinimized);
-  EXPECT_TRUE(ui::testing::TopLevel(*first)->isVisible());
+  EXPECT_FALSE(zoq::testing::TopLevel(*first)->windowState() & Qt::WindowMinimized);
+  EXPECT_TRUE(zoq::testing::TopLevel(*first)->isVisible());
   int shown = 0;
   for (QWidget* w : QApplication::topLevelWidgets()) {
     if (w->isVisible() && w->windowTitle() == QString::fromUtf16(u"个人设置")) ++shown;
@@ -271,19 +271,19 @@ TEST_F(LifeTest, SecondOpeningBringsTheOpenWindowForward) {
 
 TEST_F(LifeTest, ClosedByTheUserAndOpenedAfreshWhileTheMainWindowStaysUsable) {
   // The main window takes input while the settings window is open.
-  auto* note = qobject_cast<QLineEdit*>(ui::testing::Widget(Main(), "编辑框3"));
+  auto* note = qobject_cast<QLineEdit*>(zoq::testing::Widget(Main(), "编辑框3"));
   ASSERT_NE(note, nullptr);
   note->clear();
   QTest::keyClicks(note, QStringLiteral("abc"));
   EXPECT_EQ(note->text(), QStringLiteral("abc"));
 
-  QPointer<QWidget> top = ui::testing::TopLevel(Settings());
+  QPointer<QWidget> top = zoq::testing::TopLevel(Settings());
   Settings().SetPickerColour("颜色选择器5", 0x00ABCDEF);
   top->close();
   FlushDeletes();
   EXPECT_EQ(ui::WindowNamed(forms::kSettingsWindow), nullptr);
   EXPECT_TRUE(top.isNull());
-  EXPECT_TRUE(ui::testing::TopLevel(Main())->isVisible());
+  EXPECT_TRUE(zoq::testing::TopLevel(Main())->isVisible());
   EXPECT_EQ(Main().BackColour("编辑框3"), 0x00FFFF00u) << "closing applied something";
 
   OpenSettingsWindow();
@@ -298,7 +298,7 @@ void CloseMainWithSettingsOpen() {
   if (!main) std::_Exit(10);
   OpenSettingsWindow();
   if (!ui::WindowNamed(forms::kSettingsWindow)) std::_Exit(11);
-  QTimer::singleShot(0, [main] { ui::testing::TopLevel(*main)->close(); });
+  QTimer::singleShot(0, [main] { zoq::testing::TopLevel(*main)->close(); });
   QTimer::singleShot(5000, [] { std::_Exit(12); });  // the loop never ended
   const int code = ui::RunMessageLoop();
   std::_Exit(code == 0 && !ui::WindowNamed(forms::kSettingsWindow) ? 0 : 13);

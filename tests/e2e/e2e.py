@@ -148,10 +148,15 @@ class Session:
 
     # --- the display ---
     def start_display(self, screen="1024x768x24"):
-        """Xvfb picks a free display and reports it on a pipe."""
+        """Xvfb picks a free display and reports it on a pipe.
+
+        It listens on its abstract socket only: inside a private network
+        namespace that socket is private too, while a socket file in
+        /tmp/.X11-unix is shared with every other run on the machine, and
+        Xvfb would replace another server's file of the same number."""
         read_fd, write_fd = os.pipe()
         self.spawn(["Xvfb", "-displayfd", str(write_fd), "-noreset", "-nolisten", "tcp",
-                    "-screen", "0", screen],
+                    "-nolisten", "unix", "-screen", "0", screen],
                    pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         with os.fdopen(read_fd) as pipe:

@@ -8,7 +8,6 @@
 #include <mutex>
 #include <system_error>
 
-#include "platform/prepare_http.h"
 
 namespace zoq::platform {
 namespace {
@@ -96,7 +95,5 @@ const CurlApi* Curl() {
   if (api) loader.ready.store(api, std::memory_order_release);
   return api;
 }
-
-void PrepareHttp() { TheLoader().Start(); }
 
 }  // namespace zoq::platform

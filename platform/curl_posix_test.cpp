@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "support/inet_test_helpers.h"
-#include "platform/prepare_http.h"
 
 namespace {
 
@@ -33,15 +32,12 @@ bool HttpLibraryLoaded() {
 }
 
 // Exit codes tell the parent what went wrong in the child.
-void FirstUseFromFourThreads(bool prepared) {
+void FirstUseFromFourThreads() {
   if (HttpLibraryLoaded()) _exit(2);  // came with the program
   LoopbackServer server;
   server.SetHandler([](const std::string&, std::size_t index) {
     return HttpReply(200, "OK", {}, "page " + std::to_string(index % 10));
   });
-  if (prepared) {
-    for (int i = 0; i < 3; ++i) zoq::platform::PrepareHttp();
-  }
   std::atomic<int> good{0};
   std::vector<std::thread> threads;
   for (int i = 0; i < 4; ++i) {
@@ -58,12 +54,7 @@ void FirstUseFromFourThreads(bool prepared) {
 
 TEST(HttpLibraryDeathTest, OpensOnFirstUseFromManyThreadsAtOnce) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process, nothing loaded yet
-  EXPECT_EXIT(FirstUseFromFourThreads(false), testing::ExitedWithCode(0), "");
-}
-
-TEST(HttpLibraryDeathTest, PreparedAheadThenUsedAtOnce) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(FirstUseFromFourThreads(true), testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(FirstUseFromFourThreads(), testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -227,7 +227,7 @@ int VersionPagePort() {
 // and awaited before the main window is made, or sent by the check itself.
 // Gives what the check did outside the window, the page box, and the
 // request's bytes.
-std::vector<std::string> RealCheck(test::LoopbackServer& server, bool startedEarly) {
+std::vector<std::string> RealCheck(zoq::testing::LoopbackServer& server, bool startedEarly) {
   const std::size_t before = server.Requests().size();
   if (startedEarly) {
     StartVersionFetch();
@@ -250,16 +250,16 @@ std::vector<std::string> RealCheck(test::LoopbackServer& server, bool startedEar
 }
 
 TEST(VersionCheckStartedEarly, RequestLeavesBeforeTheWindowAndOutcomesAreUnchanged) {
-  test::LoopbackServer server(VersionPagePort());
+  zoq::testing::LoopbackServer server(VersionPagePort());
   const std::string page = "<p>%E4%B8%AD</p><h2 class=\"title\">1.2</h2>";
-  test::Reply slow = test::HttpReply(200, "OK", {}, page);
+  zoq::testing::Reply slow = zoq::testing::HttpReply(200, "OK", {}, page);
   slow.pieceSize = slow.bytes.size() / 2;
   slow.pieceDelayMs = 300;  // arrives while the check waits
-  test::Reply reset{.bytes = "", .reset = true};
-  const std::vector<test::Reply> replies = {
-      test::HttpReply(200, "OK", {}, page), slow,
-      test::HttpReply(200, "OK", {}, "<h2 class=\"title\">1.3</h2>"),
-      test::HttpReply(404, "Not Found", {}, "<h2 class=\"title\">1.2</h2>"), reset};
+  zoq::testing::Reply reset{.bytes = "", .reset = true};
+  const std::vector<zoq::testing::Reply> replies = {
+      zoq::testing::HttpReply(200, "OK", {}, page), slow,
+      zoq::testing::HttpReply(200, "OK", {}, "<h2 class=\"title\">1.3</h2>"),
+      zoq::testing::HttpReply(404, "Not Found", {}, "<h2 class=\"title\">1.2</h2>"), reset};
   const std::string match = Box(kMatch, 0);
   const std::string mismatch = Box(kMismatch, 0);
   const std::vector<std::string> firstBoxes = {match, match, mismatch, match, mismatch};

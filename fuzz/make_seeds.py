@@ -53,16 +53,26 @@ SEEDS = {
         fdp_string(b"\x01\x02\x04\x05\x03\x06\x07\x01") + b"Vormtal_OK\r\nline\n\x05\x00\x00\x00",
         fdp_string(b"\x00\x01\x02" * 5) + b"\x01" * 64 + b"\x01",
     ],
+    # One byte of choices (bit 0: cookies on), then the response verbatim.
     "response_fuzz": [
-        fdp_string(b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"
-                   b"Set-Cookie: a=b; path=/\r\nset-cookie: c=d=e; expires=Thu, 01 Jan 2099 00:00:00 GMT\r\n"
-                   b"X-Set-Cookie: not=this\r\nSet-Cookie: novalue\r\n\r\n" + PAGE) + b"\x01",
-        fdp_string(b"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 302 Found\r\n"
-                   b"Location: //other.test:8080/x y?q=1#f\r\nSet-Cookie: s=1; domain=.fuzz.test\r\n\r\n")
-        + b"\x01",
-        fdp_string(b"HTTP/1.0 301 Moved\nLocation: ../up/\x7f\n\nbody") + b"\x00",
-        fdp_string(b"garbage\nSet-Cookie:=\r\n\r\n") + b"\x01",
-        fdp_string(b" " * 1024) + b"\x00",
+        b"\x01" + b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"
+        b"Set-Cookie: a=b; path=/\r\nset-cookie: c=d=e; expires=Thu, 01 Jan 2099 00:00:00 GMT\r\n"
+        b"X-Set-Cookie: not=this\r\nSet-Cookie: novalue\r\n\r\n" + PAGE,
+        b"\x01" + b"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 302 Found\r\n"
+        b"Location: //other.test:8080/x y?q=1#f\r\nSet-Cookie: s=1; domain=.fuzz.test\r\n\r\n",
+        b"\x00" + b"HTTP/1.0 301 Moved\nLocation: ../up/\x7f\n\nbody",
+        b"\x01" + b"garbage\nSet-Cookie:=\r\n\r\n",
+        b"\x00" + b" " * 1024,
+    ],
+    # The caller's extra lines, URL, POST data and method; then a reply
+    # packet's header block and body; choices from the back.
+    "request_fuzz": [
+        fdp_string(b"Accept: */*\r\nX-A: 1") + fdp_string(b"http://fuzz.test/a")
+        + fdp_string(b"a=1&b=2") + fdp_string(b"post")
+        + fdp_string(b"HTTP/1.1 200 OK\r\nSet-Cookie: a=b\r\n") + fdp_string(PAGE) + b"\x00",
+        fdp_string(b"content-length: 99\r\nContent-Type: x\r\n") + fdp_string(b"")
+        + fdp_string(b"") + fdp_string(b"GET") + fdp_string(b"") + fdp_string(b"")
+        + b"\x05\x00\x10\x00\x00\x00\x00\x00\x00\x00\x01",
     ],
 }
 

@@ -59,7 +59,7 @@ bool HasControl(std::string_view s) {
   });
 }
 
-std::optional<UrlParts> SplitUrl(std::string_view url) {
+std::optional<UrlParts> ParseUrl(std::string_view url) {
   const CurlApi* curl = Curl();
   if (curl == nullptr) return std::nullopt;
   CURLU* u = curl->url();
@@ -80,6 +80,18 @@ std::optional<UrlParts> SplitUrl(std::string_view url) {
   curl->free(path);
   curl->url_cleanup(u);
   return parts;
+}
+
+// A fetch stores and sends the cookies of one address again and again; the
+// last address taken apart is kept, per thread, so that it is parsed once.
+std::optional<UrlParts> SplitUrl(std::string_view url) {
+  thread_local std::string lastUrl;
+  thread_local std::optional<UrlParts> lastParts;
+  if (url != lastUrl) {
+    lastParts = ParseUrl(url);
+    lastUrl = url;
+  }
+  return lastParts;
 }
 
 bool IsIpAddress(std::string_view host) {
@@ -204,6 +216,19 @@ bool StoreCookie(std::string_view url, std::string_view cookie) {
   std::lock_guard lock(jar.mutex);
   Insert(jar, std::move(*c));
   return true;
+}
+
+void StoreCookies(std::string_view url, const std::vector<std::string_view>& cookies) {
+  if (cookies.empty()) return;
+  std::optional<UrlParts> from = SplitUrl(url);
+  if (!from) return;
+  CookieJar& jar = Jar();
+  for (std::string_view text : cookies) {
+    std::optional<Cookie> c = ParseCookie(*from, text);
+    if (!c) continue;
+    std::lock_guard lock(jar.mutex);
+    Insert(jar, std::move(*c));
+  }
 }
 
 std::string CookiesFor(std::string_view url) {

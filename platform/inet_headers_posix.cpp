@@ -23,8 +23,8 @@ bool HasName(const std::vector<std::string>& lines, std::string_view name) {
 
 }  // namespace
 
-std::vector<std::string> SplitLines(std::string_view block) {
-  std::vector<std::string> lines;
+std::vector<std::string_view> SplitLines(std::string_view block) {
+  std::vector<std::string_view> lines;
   std::size_t start = 0;
   for (std::size_t i = 0; i <= block.size(); ++i) {
     if (i == block.size() || block[i] == '\r' || block[i] == '\n') {
@@ -83,12 +83,12 @@ std::string RequestTarget(std::string_view object) {
 }
 
 BOOL Request::AddHeaders(std::string_view text) {
-  std::vector<std::string> lines = SplitLines(text);
+  std::vector<std::string_view> lines = SplitLines(text);
   if (lines.empty()) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  for (const std::string& line : lines) {
+  for (std::string_view line : lines) {
     if (HeaderName(line).empty() || !std::all_of(line.begin(), line.end(), [](char c) {
           return c == '\t' || static_cast<unsigned char>(c) >= 0x20;
         })) {
@@ -97,8 +97,8 @@ BOOL Request::AddHeaders(std::string_view text) {
     }
   }
   std::lock_guard lock(state_);
-  for (const std::string& line : lines)
-    if (!HeaderValue(line).empty()) added_.push_back(line);
+  for (std::string_view line : lines)
+    if (!HeaderValue(line).empty()) added_.emplace_back(line);
   return TRUE;
 }
 

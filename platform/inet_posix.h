@@ -54,7 +54,7 @@ struct Connection : Object {
 
 // Header text cut into lines at any CR or LF; empty lines dropped. A block
 // whose last line has no line end still yields that line whole.
-std::vector<std::string> SplitLines(std::string_view block);
+std::vector<std::string_view> SplitLines(std::string_view block);
 // Lower-case name of a "Name: value" line; "" when there is no colon.
 std::string HeaderName(std::string_view line);
 std::string_view HeaderValue(std::string_view line);

@@ -87,7 +87,7 @@ std::optional<Target> ResolveLocation(const Target& base, const std::string& loc
 // The Location of a redirect's header block; nullopt for any other status.
 std::optional<std::string> LocationOf(long status, const std::string& block) {
   if (!IsRedirect(status)) return std::nullopt;
-  for (const std::string& line : SplitLines(block))
+  for (std::string_view line : SplitLines(block))
     if (HeaderName(line) == "location") return std::string(HeaderValue(line));
   return std::nullopt;
 }
@@ -216,8 +216,10 @@ size_t Request::OnHeader(char* data, size_t size, size_t count, void* self) {
 
   // The end of a response's header block.
   if (r->useCookies) {
-    for (const std::string& h : SplitLines(r->collecting_))
-      if (HeaderName(h) == "set-cookie") StoreCookie(r->hopUrl_, HeaderValue(h));
+    std::vector<std::string_view> cookies;
+    for (std::string_view h : SplitLines(r->collecting_))
+      if (HeaderName(h) == "set-cookie") cookies.push_back(HeaderValue(h));
+    StoreCookies(r->hopUrl_, cookies);
   }
   // A 401 may be answered by curl with the credentials: that response is
   // the caller's only when its body begins (OnBody) or the transfer ends.
@@ -292,7 +294,8 @@ BOOL Request::Send(std::string_view block, std::string body) {
                                              : ERROR_INTERNET_NAME_NOT_RESOLVED);
     return FALSE;
   }
-  std::vector<std::string> blockLines = SplitLines(block);
+  const std::vector<std::string_view> lines = SplitLines(block);
+  const std::vector<std::string> blockLines(lines.begin(), lines.end());
   Target target{"http", connection->host, connection->port, RequestTarget(object)};
   for (int hop = 0;; ++hop) {
     Hop outcome = RunHop(target, method, body, blockLines);

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/win32.h"
 
@@ -54,6 +55,8 @@ inline std::string_view Trim(std::string_view s) {
 // carries it) as coming from `url`. False when the URL is not http(s) or the
 // cookie is malformed or not the URL's to set.
 bool StoreCookie(std::string_view url, std::string_view cookie);
+// The same for every cookie of one response, the URL taken apart once.
+void StoreCookies(std::string_view url, const std::vector<std::string_view>& cookies);
 // The cookies to send to `url`, as a Cookie header's value ("a=1; b=2"); ""
 // when none match.
 std::string CookiesFor(std::string_view url);

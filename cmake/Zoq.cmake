@@ -63,7 +63,7 @@ set(ZOQ_NETNS_RUN ${PROJECT_SOURCE_DIR}/scripts/netns-run)
 
 # One test binary per folder, each case registered with CTest. WINDOWS: the
 # tests build windows; tests/support's main() makes the one application of
-# the run (on Qt's offscreen platform, or on Win32).
+# the run (on Qt, each case on an X server of its own; or on Win32).
 function(zoq_test_binary name)
   cmake_parse_arguments(ARG "WINDOWS" "" "SOURCES;LIBS" ${ARGN})
   if(NOT ZOQ_WITH_TESTS OR NOT ARG_SOURCES)
@@ -79,9 +79,9 @@ function(zoq_test_binary name)
       gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
                            PROPERTIES TIMEOUT ${ZOQ_TEST_TIMEOUT} RESOURCE_LOCK zoq_wine_desktop)
     else()
-      gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-                           PROPERTIES TIMEOUT ${ZOQ_TEST_TIMEOUT}
-                                      ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+      set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR
+                   ${PROJECT_SOURCE_DIR}/scripts/on-xvfb)
+      gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT ${ZOQ_TEST_TIMEOUT})
     endif()
   else()
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)

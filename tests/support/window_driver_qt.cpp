@@ -41,7 +41,16 @@ void AnswerNextMessageBox() {
 }
 
 WindowDriver::WindowDriver(ui::Window& window, const ui::FormSpec& form)
-    : window_(window), form_(form), state_(std::make_unique<State>()) {}
+    : window_(window), form_(form), state_(std::make_unique<State>()) {
+  // A window manager activates the window it maps; the tests' X server has
+  // none, so the driver does what it would.
+  QWidget* top = zoq::testing::TopLevel(window_);
+  if (top && top->isVisible() && QApplication::activeWindow() != top) {
+    top->activateWindow();
+    RunUntil([top] { return QApplication::activeWindow() == top; }, 2000);
+    LetEventsRun();
+  }
+}
 WindowDriver::~WindowDriver() = default;
 
 void WindowDriver::Click(const Text& control) {

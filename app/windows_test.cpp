@@ -165,12 +165,32 @@ TEST_F(WindowsTest, TextsRoundTripByteForByte) {
 
 TEST(WindowLife, CreatedBeforeShownAndDestroyedFromItsOwnEvent) {
   bool shownInCreated = true;
+  bool labelMadeInCreated = true;
+  Text readInCreated;
   ui::Window* main = ui::CreateStartupWindow(forms::MainForm(), [&](ui::Window& w) {
-    w.OnCreated([&] { shownInCreated = WindowDriver(w, forms::MainForm()).Shown(); });
+    w.OnCreated([&] {
+      WindowDriver driver(w, forms::MainForm());
+      shownInCreated = driver.Shown();
+      labelMadeInCreated = driver.Exists("标签3");
+      // What the start-up check does before its box: texts in, read back.
+      w.SetControlText("标签3", "早写");
+      w.SetControlText("编辑框1", "隐藏的页");
+      readInCreated = w.ControlText("标签3") + w.ControlText("编辑框1");
+    });
   });
   ASSERT_NE(main, nullptr);
   EXPECT_FALSE(shownInCreated);
-  EXPECT_TRUE(WindowDriver(*main, forms::MainForm()).Shown());
+  EXPECT_EQ(readInCreated, "早写隐藏的页");
+  WindowDriver driver(*main, forms::MainForm());
+  EXPECT_TRUE(driver.Shown());
+#ifdef _WIN32
+  // No child window is made before the first show: the start-up box waits
+  // for none of them.
+  EXPECT_FALSE(labelMadeInCreated);
+#endif
+  EXPECT_EQ(driver.ShownText("标签3"), "早写");
+  EXPECT_EQ(driver.ShownText("编辑框1"), "");  // a hidden box keeps its text to itself
+  EXPECT_EQ(main->ControlText("编辑框1"), "隐藏的页");
 
   // Destroyed from its own click handler: the button still exists while
   // the handler runs, and the window is gone after it.

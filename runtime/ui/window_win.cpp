@@ -1,7 +1,8 @@
 // Windows built from layouts on the Win32 API: one child window per control,
-// found by the control's layout name, with the properties the handlers read
-// and write. As on Qt, the controls the window draws itself live in
-// controls_win.cpp and the message loops in application_win.cpp.
+// made when the window first shows, found by the control's layout name, with
+// the properties the handlers read and write. As on Qt, the controls the
+// window draws itself live in controls_win.cpp and the message loops in
+// application_win.cpp.
 
 #include "win.h"
 
@@ -77,9 +78,15 @@ class FormWindow final : public WindowControls<WinControl> {
                    Scale(std::max(1, form.height), dpi_),
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
+    // The controls' child windows wait for the first show (Reveal): until
+    // then every control is only its data, which is all the created event
+    // (the start-up check and its box) needs.
     UINT id = kFirstId;
-    for (Control& c : controls_) c.id = id++;
-    BuildControls(false);
+    for (Control& c : controls_) {
+      c.id = id++;
+      const bool pictured = c.desc.kind == Kind::PictureBox || c.desc.kind == Kind::GraphicButton;
+      if (pictured && !c.desc.picture.empty()) c.encoded = win::ResourceBytes(c.desc.picture);
+    }
   }
 
   ~FormWindow() override {
@@ -97,8 +104,8 @@ class FormWindow final : public WindowControls<WinControl> {
     return c ? c->hwnd : nullptr;
   }
 
-  // Shows the window, first making its hidden controls, giving every
-  // control its font, decoding what it shows and naming its controls for
+  // Shows the window, first making its controls from what their data holds
+  // by now, giving each its font, decoding what it shows and naming it for
   // screen readers: work left until now so that building a window that may
   // never show (the start-up window while its check runs) costs little.
   void Reveal(bool activate) {
@@ -106,7 +113,7 @@ class FormWindow final : public WindowControls<WinControl> {
     if (!revealed_) {
       revealed_ = true;
       SetIcons();
-      BuildControls(true);
+      BuildControls();
       for (Control& c : controls_) {
         if (c.hwnd) {
           SendMessageW(c.hwnd, WM_SETFONT,
@@ -196,7 +203,7 @@ class FormWindow final : public WindowControls<WinControl> {
   }
 
   void SetIcons();
-  void BuildControls(bool hidden);
+  void BuildControls();
   HWND ContainerHandle(const Control& c) const;  // its group box's, else the window's
   HWND CreateChild(Control& c);
   HWND NewChild(Control& c, const wchar_t* kind, DWORD style, DWORD exStyle, const Text& text);
@@ -244,12 +251,9 @@ void FormWindow::SetIcons() {
   smallIcon_ = small;
 }
 
-// The visible controls, or (`hidden`, when the window first shows) the
-// hidden ones: no handler can show a hidden control, and the start-up
-// window's hidden boxes would only delay its message box.
-void FormWindow::BuildControls(bool hidden) {
+void FormWindow::BuildControls() {
   for (Control& c : controls_) {
-    if (c.desc.visible != hidden && !c.hwnd) c.hwnd = CreateChild(c);
+    if (!c.hwnd) c.hwnd = CreateChild(c);
   }
   // A control whose group box comes later in the list moves in once that
   // exists.
@@ -291,8 +295,8 @@ HWND FormWindow::CreateChild(Control& c) {
 
 // A control's child window of the system class `kind`, made in place (in its
 // group box when that already exists) and shown unless the layout hides it;
-// its font comes when the window first shows (Reveal). Tab does not look at
-// WS_TABSTOP: the tab stops are the layout's (tab_order.h).
+// its font comes next (Reveal). Tab does not look at WS_TABSTOP: the tab
+// stops are the layout's (tab_order.h).
 HWND FormWindow::NewChild(Control& c, const wchar_t* kind, DWORD style, DWORD exStyle,
                           const Text& text) {
   if (!hwnd_) return nullptr;
@@ -315,9 +319,7 @@ HWND FormWindow::NewGroupBox(Control& c) {
 }
 
 HWND FormWindow::NewPictureBox(Control& c) {
-  HWND box = NewChild(c, L"STATIC", SS_BITMAP, 0, {});
-  if (box && !c.desc.picture.empty()) c.encoded = win::ResourceBytes(c.desc.picture);
-  return box;
+  return NewChild(c, L"STATIC", SS_BITMAP, 0, {});
 }
 
 HWND FormWindow::NewEditBox(Control& c) {
@@ -348,7 +350,6 @@ HWND FormWindow::NewGraphicButton(Control& c) {
   HWND button = NewChild(c, L"BUTTON", BS_OWNERDRAW, 0, AccessibleName(c.desc));
   if (!button) return nullptr;
   win::ClickWithoutFocus(button);
-  if (!c.desc.picture.empty()) c.encoded = win::ResourceBytes(c.desc.picture);
   return button;
 }
 
@@ -455,8 +456,9 @@ void FormWindow::ShowText(Control& c) {
 }
 
 void FormWindow::PushEditText(Control& c) {
+  if (!c.hwnd) return;  // the box is made with c.text when the window shows
   c.pushed = Wide(c.text);
-  if (c.hwnd) SetWindowTextW(c.hwnd, c.pushed.c_str());
+  SetWindowTextW(c.hwnd, c.pushed.c_str());
 }
 
 LRESULT FormWindow::ControlColour(HDC dc, HWND child) {

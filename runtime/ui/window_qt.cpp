@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <map>
 #include <optional>
 
 #include "controls_qt.h"
@@ -44,13 +45,35 @@ QImage LoadPicture(const Text& name) {
   return reader.read();
 }
 
+// A window's icon: the picture's sizes up to 48 pixels, the ones window
+// managers show. The 256-pixel size (the desktop themes have it as a file of
+// their own) would cost a quarter of a megabyte decoded and twice more while
+// it is handed to the X server. Made once per picture and shared.
+QIcon WindowIcon(const Text& name) {
+  // Never destroyed: pixmaps must not outlive the application object.
+  static auto* icons = new std::map<Text, QIcon>;
+  auto [it, made] = icons->try_emplace(name);
+  if (!made) return it->second;
+  constexpr int kLargest = 48;
+  QImageReader reader(PicturePath(name));
+  do {
+    // The size comes from the file's directory: a size left out is never decoded.
+    if (const QSize size = reader.size(); size.isValid() && size.width() > kLargest) continue;
+    if (const QImage image = reader.read(); !image.isNull() && image.width() <= kLargest)
+      it->second.addPixmap(QPixmap::fromImage(image));
+  } while (reader.jumpToNextImage());
+  // A picture with only larger sizes is shown as it is.
+  if (it->second.isNull()) it->second = QIcon(PicturePath(name));
+  return it->second;
+}
+
 class FormWindow final : public QWidget, public WindowControls<QtControl> {
  public:
   explicit FormWindow(const FormSpec& form, QWidget* owner)
       : QWidget(owner, owner ? Qt::Window | Qt::Dialog : Qt::Window), WindowControls(form) {
     setWindowTitle(ToQString(form.title));
     setFont(DefaultFont());
-    if (!form.icon.empty()) setWindowIcon(QIcon(PicturePath(form.icon)));
+    if (!form.icon.empty()) setWindowIcon(WindowIcon(form.icon));
     if (const QColor back = ToQColor(form.backColour); back.isValid()) {
       QPalette palette = this->palette();
       palette.setColor(QPalette::Window, back);
@@ -441,7 +464,7 @@ QString PicturePath(const Text& name) {
 Window* CreateStartupWindow(const FormSpec& form, const Binder& bind) {
   if (ProgramEnding()) return nullptr;
   // The start-up window's icon is the program's: message boxes show it too.
-  if (!form.icon.empty()) QApplication::setWindowIcon(QIcon(PicturePath(form.icon)));
+  if (!form.icon.empty()) QApplication::setWindowIcon(WindowIcon(form.icon));
   auto* window = new FormWindow(form, nullptr);
   if (!window->Create(bind, true)) return nullptr;
   window->show();

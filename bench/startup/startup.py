@@ -100,7 +100,7 @@ def peak_rss_kib(proc):
 
 def resident_by_mapping(pid):
     """Resident KiB per kind of mapping: each library by name, the fonts
-    together, the heap, anonymous memory; and the peak (VmHWM)."""
+    together, the heap, anonymous memory; the peak (VmHWM) and the total now (VmRSS)."""
     sizes = {}
     name = None
     for line in Path(f"/proc/{pid}/smaps").read_text().splitlines():
@@ -114,6 +114,7 @@ def resident_by_mapping(pid):
             sizes[name] = sizes.get(name, 0) + int(fields[1])
     status = Path(f"/proc/{pid}/status").read_text()
     sizes["peak (VmHWM)"] = int(re.search(r"^VmHWM:\s*(\d+)", status, re.M).group(1))
+    sizes["now (VmRSS)"] = int(re.search(r"^VmRSS:\s*(\d+)", status, re.M).group(1))
     return sizes
 
 
@@ -225,7 +226,7 @@ def print_breakdown(maps):
     print(f"{'mapping':32}" + "".join(f"{who:>10}" for who in runs) + f"{'program-floor':>15}")
     for name in sorted(names, key=lambda n: -abs(median["program"][n] - floor[n])):
         diff = median["program"][name] - floor[name]
-        if abs(diff) < 32 and name != "peak (VmHWM)":
+        if abs(diff) < 32 and not name.endswith(")"):
             continue
         print(f"{name[:32]:32}" + "".join(f"{median[who][name]:10.0f}" for who in runs)
               + f"{diff:15.0f}")

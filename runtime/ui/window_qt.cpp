@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QIcon>
 #include <QImageReader>
@@ -41,7 +42,11 @@ struct QtControl {
 
 QImage LoadPicture(const Text& name) {
   if (name.empty()) return {};
-  QImageReader reader(PicturePath(name));
+  const QString path = PicturePath(name);
+  // The name's suffix tells the format: probing the bytes instead loads
+  // every image plugin, each with its library.
+  QImageReader reader(path, QFileInfo(path).suffix().toLatin1());
+  reader.setAutoDetectImageFormat(false);
   return reader.read();
 }
 
@@ -103,8 +108,10 @@ class FormWindow final : public QWidget, public WindowControls<QtControl> {
     activateWindow();
   }
 
-  QWidget* ControlWidget(const Text& name) const {
-    const Control* c = Find(name);
+  // A hidden edit box gets its widget only when asked for it here.
+  QWidget* ControlWidget(const Text& name) {
+    Control* c = Find(name);
+    if (c && !c->widget && c->desc.kind == Kind::EditBox) Place(c->widget = CreateWidget(*c), *c);
     return c ? c->widget : nullptr;
   }
 
@@ -137,6 +144,7 @@ class FormWindow final : public QWidget, public WindowControls<QtControl> {
 
  private:
   void BuildControls();
+  void Place(QWidget* widget, const Control& c);
   QWidget* CreateWidget(Control& c);  // one function per kind of control:
   QWidget* NewGroupBox(Control& c);
   QWidget* NewPictureBox(Control& c);
@@ -154,22 +162,15 @@ class FormWindow final : public QWidget, public WindowControls<QtControl> {
 };
 
 void FormWindow::BuildControls() {
-  for (Control& c : controls_) c.widget = CreateWidget(c);
+  // A hidden edit box needs no widget: its text lives in the control, and
+  // the widget (a multi-line one pulls in the whole text machinery) would
+  // only take memory.
+  for (Control& c : controls_) {
+    if (c.desc.visible || c.desc.kind != Kind::EditBox) c.widget = CreateWidget(c);
+  }
   // Group boxes may come anywhere in the list, so children move in afterwards.
   for (Control& c : controls_) {
-    if (!c.widget || c.desc.container.empty()) continue;
-    const Control* container = Find(c.desc.container);
-    if (container && container->widget && Carries(container->desc, c.desc)) {
-      c.widget->setParent(container->widget);
-    }
-  }
-  for (Control& c : controls_) {
-    if (!c.widget) continue;
-    c.widget->setGeometry(c.desc.left, c.desc.top, std::max(0, c.desc.width),
-                          std::max(0, c.desc.height));
-    c.widget->setVisible(c.desc.visible);
-    c.widget->raise();  // list order is stacking order among siblings
-    if (!TakesFocus(c.desc)) c.widget->setFocusPolicy(Qt::NoFocus);
+    if (c.widget) Place(c.widget, c);
   }
   // Tab follows the layout, whatever the parents and stacking.
   QWidget* previous = nullptr;
@@ -179,6 +180,18 @@ void FormWindow::BuildControls() {
       previous = widget;
     }
   }
+}
+
+void FormWindow::Place(QWidget* widget, const Control& c) {
+  const Control* container = c.desc.container.empty() ? nullptr : Find(c.desc.container);
+  if (container && container->widget && Carries(container->desc, c.desc)) {
+    widget->setParent(container->widget);
+  }
+  widget->setGeometry(c.desc.left, c.desc.top, std::max(0, c.desc.width),
+                      std::max(0, c.desc.height));
+  widget->setVisible(c.desc.visible);
+  widget->raise();  // list order is stacking order among siblings
+  if (!TakesFocus(c.desc)) widget->setFocusPolicy(Qt::NoFocus);
 }
 
 QWidget* FormWindow::CreateWidget(Control& c) {
@@ -208,7 +221,9 @@ QWidget* FormWindow::NewPictureBox(Control& c) {
   auto* box = new PictureBox(this);
   if (!c.desc.picture.empty()) {
     QFile resource(PicturePath(c.desc.picture));
-    if (resource.open(QIODevice::ReadOnly)) box->SetEncoded(resource.readAll());
+    if (resource.open(QIODevice::ReadOnly)) {
+      box->SetEncoded(resource.readAll(), QFileInfo(resource).suffix().toLatin1());
+    }
   }
   return box;
 }
@@ -502,7 +517,7 @@ QWidget* TopLevel(const ui::Window& window) {
 }
 
 QWidget* Widget(const ui::Window& window, const Text& control) {
-  const auto* form = dynamic_cast<const FormWindow*>(&window);
+  auto* form = const_cast<FormWindow*>(dynamic_cast<const FormWindow*>(&window));
   return form ? form->ControlWidget(control) : nullptr;
 }
 

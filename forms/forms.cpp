@@ -67,7 +67,7 @@ FormSpec BuildMainForm() {
                .font = kGroupCaption, .textColour = kMagenta, .backColour = kCyan});
   c.push_back({.name = "图片框1", .kind = Kind::PictureBox, .container = "分组框1",
                .left = -8, .top = 0, .width = 320, .height = 288, .backColour = kCyan,
-               .picture = "photo.png", .accessibleName = "照片"});
+               .picture = "photo.jpg", .accessibleName = "照片"});
   c.push_back(NoteBox("编辑框3", "分组框1", 0, "便笺1"));
   c.push_back(NoteBox("编辑框6", "", 72, "便笺2"));
   c.push_back(NoteBox("编辑框4", "", 144, "便笺3"));

@@ -31,8 +31,9 @@ Text VersionFromPage(ui::Window& main, const VersionCheckServices& services) {
   {
     Text decoded;
     {
-      const Text body = TextFromBytes(services.fetch(kVersionPageUrl));
-      decoded = UrlDecode(body);
+      // Decoded where it lies, up to its first zero byte as its text would be.
+      const Bytes body = services.fetch(kVersionPageUrl);
+      decoded = UrlDecode({reinterpret_cast<const char*>(body.data()), body.size()});
     }
     main.SetControlText("编辑框1", decoded);
   }

@@ -76,6 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(r.size() <= 2 * t.size() + 2);
     if (PlainAscii(t)) FUZZ_CHECK(r == t);
     FUZZ_CHECK(r == WholeConversion(PercentDecoded(t)));
+    // Bytes decode as their text, which ends at the first zero byte.
+    FUZZ_CHECK(UrlDecode(raw) == UrlDecode(raw.c_str()));
   } else if (which == 1) {
     Bytes b(raw.begin(), raw.end());
     const Bytes before = b;

@@ -133,11 +133,12 @@ class LocalText {
 
 // "%" with two hexadecimal digits in either case is the byte they spell; a
 // "%" without them is kept as it is, and the bytes after it are read as
-// usual. "%00" adds nothing, since a text holds no zero byte.
+// usual. "%00" adds nothing, since a text holds no zero byte; a zero byte
+// itself ends the text.
 //
 // One pass: the decoded bytes go straight to the conversion, which reads
 // them as UTF-8 up to a zero byte of the text.
-Text UrlDecode(const Text& text) {
+Text UrlDecode(std::string_view text) {
   const auto* s = reinterpret_cast<const std::uint8_t*>(text.data());
   const std::size_t n = text.size();
   if (n >= kMaxInt) return {};

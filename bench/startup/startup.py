@@ -98,17 +98,39 @@ def peak_rss_kib(proc):
     return usage.ru_maxrss
 
 
-def run_reference(session, watcher, program, *args):
+def resident_by_mapping(pid):
+    """Resident KiB per kind of mapping: each library by name, the fonts
+    together, the heap, anonymous memory; the peak (VmHWM) and the total now (VmRSS)."""
+    sizes = {}
+    name = None
+    for line in Path(f"/proc/{pid}/smaps").read_text().splitlines():
+        fields = line.split()
+        if re.match(r"^[0-9a-f]+-[0-9a-f]+ ", line):
+            path = fields[5] if len(fields) > 5 else "[anonymous]"
+            if re.search(r"\.(ttf|ttc|otf)$", path):
+                path = "fonts"
+            name = os.path.basename(path) if path.startswith("/") else path
+        elif fields[0] == "Rss:":
+            sizes[name] = sizes.get(name, 0) + int(fields[1])
+    status = Path(f"/proc/{pid}/status").read_text()
+    sizes["peak (VmHWM)"] = int(re.search(r"^VmHWM:\s*(\d+)", status, re.M).group(1))
+    sizes["now (VmRSS)"] = int(re.search(r"^VmRSS:\s*(\d+)", status, re.M).group(1))
+    return sizes
+
+
+def run_reference(session, watcher, program, *args, breakdown=None):
     seen = watcher.count()
     start = time.monotonic()
     proc = subprocess.Popen([program, *args], env=session.env(), stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL)
     mapped = wait_for("the reference window", lambda: watcher.since(seen), 20, 0.005)[0][0]
     time.sleep(1.0)
+    if breakdown is not None:
+        breakdown.append(resident_by_mapping(proc.pid))
     return mapped - start, None, peak_rss_kib(proc)
 
 
-def run_program(session, watcher, program):
+def run_program(session, watcher, program, breakdown=None):
     seen = watcher.count()
     start = time.monotonic()
     proc = subprocess.Popen([program], env=session.env(), stdout=subprocess.DEVNULL,
@@ -126,6 +148,8 @@ def run_program(session, watcher, program):
 
     main_time = wait_for("the main window", main_window, 30, 0.01)
     time.sleep(1.0)
+    if breakdown is not None:
+        breakdown.append(resident_by_mapping(proc.pid))
     return first_time - start, main_time - start, peak_rss_kib(proc)
 
 
@@ -191,6 +215,23 @@ def answer_delay(session, watcher, programs, delay_file, delay_ms, rounds):
               f"(goal <= {delay_ms + 0.5 * at_once:.1f} ms)")
 
 
+def print_breakdown(maps):
+    """Median resident KiB per mapping, largest differences from the floor first."""
+    runs = {who: sizes for who, sizes in maps.items() if sizes}
+    names = {name for sizes in runs.values() for one in sizes for name in one}
+    median = {who: {name: statistics.median(one.get(name, 0) for one in sizes) for name in names}
+              for who, sizes in runs.items()}
+    floor = median["floor"]
+    print("resident KiB per mapping, 1 s after the window (medians):")
+    print(f"{'mapping':32}" + "".join(f"{who:>10}" for who in runs) + f"{'program-floor':>15}")
+    for name in sorted(names, key=lambda n: -abs(median["program"][n] - floor[n])):
+        diff = median["program"][name] - floor[name]
+        if abs(diff) < 32 and not name.endswith(")"):
+            continue
+        print(f"{name[:32]:32}" + "".join(f"{median[who][name]:10.0f}" for who in runs)
+              + f"{diff:15.0f}")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--program", required=True)
@@ -201,6 +242,8 @@ def main():
     parser.add_argument("--answer-after-ms", type=int, default=0)
     parser.add_argument("--rounds", type=int, default=15)
     parser.add_argument("--idle-seconds", type=float, default=30)
+    parser.add_argument("--breakdown", action="store_true",
+                        help="also the resident memory per mapping, floor against program")
     args = parser.parse_args()
 
     with Session(prefix="zoq-startup-bench-") as session:
@@ -217,6 +260,7 @@ def main():
         before_rss, floor_rss = [], []
         ref_times, ref_rss, first_times, main_times, rss = [], [], [], [], []
         cjk_times, cjk_rss = [], []
+        maps = {"floor": [], "program": [], "before": []} if args.breakdown else {}
         for _ in range(args.rounds):
             t, _, r = run_reference(session, watcher, args.reference)
             ref_times.append(t)
@@ -225,13 +269,14 @@ def main():
             cjk_times.append(t)
             cjk_rss.append(r)
             floor_rss.append(run_reference(session, watcher, args.reference, "floor",
-                                           args.version_url)[2])
-            first, main_t, r = run_program(session, watcher, args.program)
+                                           args.version_url, breakdown=maps.get("floor"))[2])
+            first, main_t, r = run_program(session, watcher, args.program, maps.get("program"))
             first_times.append(first)
             main_times.append(main_t)
             rss.append(r)
             if args.before:
-                before_rss.append(run_program(session, watcher, args.before[0])[2])
+                before_rss.append(run_program(session, watcher, args.before[0],
+                                              maps.get("before"))[2])
         ms = lambda values: 1000 * statistics.median(values)  # noqa: E731
         mib = lambda values: statistics.median(values) / 1024  # noqa: E731
         if args.rounds:
@@ -253,6 +298,8 @@ def main():
                 print(f"before:    peak RSS               {mib(before_rss):7.1f} MiB "
                       f"({mib(before_rss) / mib(ref_rss):.2f}x, "
                       f"{mib(before_rss) / mib(floor_rss):.2f}x the floor)")
+        if maps:
+            print_breakdown(maps)
         if args.idle_seconds > 0:
             idle = idle_cpu(session, watcher, list(programs.values()), args.idle_seconds)
             for name, (share, wakeups) in zip(programs, idle):

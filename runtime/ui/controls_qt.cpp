@@ -2,10 +2,12 @@
 
 #include "controls_qt.h"
 
+#include <QBuffer>
 #include <QColorDialog>
 #include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QImageReader>
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
@@ -86,8 +88,9 @@ PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {
   setAutoFillBackground(true);
 }
 
-void PictureBox::SetEncoded(const QByteArray& encoded) {
+void PictureBox::SetEncoded(const QByteArray& encoded, const QByteArray& format) {
   pending_ = encoded;
+  format_ = format;
   image_ = QImage();
   clear();
   if (isVisible()) Decode();
@@ -102,7 +105,10 @@ void PictureBox::Decode() {
   if (pending_.isEmpty()) return;
   // Qt's allocation limit stays in force: a small file declaring a huge
   // image is refused instead of filling the memory.
-  image_ = QImage::fromData(pending_);
+  QBuffer buffer(&pending_);
+  QImageReader reader(&buffer, format_);
+  reader.setAutoDetectImageFormat(format_.isEmpty());
+  image_ = reader.read();
   pending_.clear();
   Refresh();
 }

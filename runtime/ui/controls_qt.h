@@ -44,7 +44,9 @@ class BorderedLabel : public QLabel {
 class PictureBox : public QLabel {
  public:
   explicit PictureBox(QWidget* parent);
-  void SetEncoded(const QByteArray& encoded);
+  // `format` ("png", "jpg"), when known, is the only one tried: probing the
+  // bytes loads every image plugin, each with its library.
+  void SetEncoded(const QByteArray& encoded, const QByteArray& format = {});
   const QImage& Image();
 
  protected:
@@ -56,6 +58,7 @@ class PictureBox : public QLabel {
   void Refresh();
   QImage image_;
   QByteArray pending_;
+  QByteArray format_;
 };
 
 // A compact button showing its current colour as a swatch; its menu offers

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QIcon>
 #include <QImageReader>
@@ -16,6 +17,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <map>
 #include <optional>
 
 #include "controls_qt.h"
@@ -40,8 +42,34 @@ struct QtControl {
 
 QImage LoadPicture(const Text& name) {
   if (name.empty()) return {};
-  QImageReader reader(PicturePath(name));
+  const QString path = PicturePath(name);
+  // The name's suffix tells the format: probing the bytes instead loads
+  // every image plugin, each with its library.
+  QImageReader reader(path, QFileInfo(path).suffix().toLatin1());
+  reader.setAutoDetectImageFormat(false);
   return reader.read();
+}
+
+// A window's icon: the picture's sizes up to 48 pixels, the ones window
+// managers show. The 256-pixel size (the desktop themes have it as a file of
+// their own) would cost a quarter of a megabyte decoded and twice more while
+// it is handed to the X server. Made once per picture and shared.
+QIcon WindowIcon(const Text& name) {
+  // Never destroyed: pixmaps must not outlive the application object.
+  static auto* icons = new std::map<Text, QIcon>;
+  auto [it, made] = icons->try_emplace(name);
+  if (!made) return it->second;
+  constexpr int kLargest = 48;
+  QImageReader reader(PicturePath(name));
+  do {
+    // The size comes from the file's directory: a size left out is never decoded.
+    if (const QSize size = reader.size(); size.isValid() && size.width() > kLargest) continue;
+    if (const QImage image = reader.read(); !image.isNull() && image.width() <= kLargest)
+      it->second.addPixmap(QPixmap::fromImage(image));
+  } while (reader.jumpToNextImage());
+  // A picture with only larger sizes is shown as it is.
+  if (it->second.isNull()) it->second = QIcon(PicturePath(name));
+  return it->second;
 }
 
 class FormWindow final : public QWidget, public WindowControls<QtControl> {
@@ -50,7 +78,7 @@ class FormWindow final : public QWidget, public WindowControls<QtControl> {
       : QWidget(owner, owner ? Qt::Window | Qt::Dialog : Qt::Window), WindowControls(form) {
     setWindowTitle(ToQString(form.title));
     setFont(DefaultFont());
-    if (!form.icon.empty()) setWindowIcon(QIcon(PicturePath(form.icon)));
+    if (!form.icon.empty()) setWindowIcon(WindowIcon(form.icon));
     if (const QColor back = ToQColor(form.backColour); back.isValid()) {
       QPalette palette = this->palette();
       palette.setColor(QPalette::Window, back);
@@ -80,8 +108,10 @@ class FormWindow final : public QWidget, public WindowControls<QtControl> {
     activateWindow();
   }
 
-  QWidget* ControlWidget(const Text& name) const {
-    const Control* c = Find(name);
+  // A hidden edit box gets its widget only when asked for it here.
+  QWidget* ControlWidget(const Text& name) {
+    Control* c = Find(name);
+    if (c && !c->widget && c->desc.kind == Kind::EditBox) Place(c->widget = CreateWidget(*c), *c);
     return c ? c->widget : nullptr;
   }
 
@@ -114,6 +144,7 @@ class FormWindow final : public QWidget, public WindowControls<QtControl> {
 
  private:
   void BuildControls();
+  void Place(QWidget* widget, const Control& c);
   QWidget* CreateWidget(Control& c);  // one function per kind of control:
   QWidget* NewGroupBox(Control& c);
   QWidget* NewPictureBox(Control& c);
@@ -131,22 +162,15 @@ class FormWindow final : public QWidget, public WindowControls<QtControl> {
 };
 
 void FormWindow::BuildControls() {
-  for (Control& c : controls_) c.widget = CreateWidget(c);
+  // A hidden edit box needs no widget: its text lives in the control, and
+  // the widget (a multi-line one pulls in the whole text machinery) would
+  // only take memory.
+  for (Control& c : controls_) {
+    if (c.desc.visible || c.desc.kind != Kind::EditBox) c.widget = CreateWidget(c);
+  }
   // Group boxes may come anywhere in the list, so children move in afterwards.
   for (Control& c : controls_) {
-    if (!c.widget || c.desc.container.empty()) continue;
-    const Control* container = Find(c.desc.container);
-    if (container && container->widget && Carries(container->desc, c.desc)) {
-      c.widget->setParent(container->widget);
-    }
-  }
-  for (Control& c : controls_) {
-    if (!c.widget) continue;
-    c.widget->setGeometry(c.desc.left, c.desc.top, std::max(0, c.desc.width),
-                          std::max(0, c.desc.height));
-    c.widget->setVisible(c.desc.visible);
-    c.widget->raise();  // list order is stacking order among siblings
-    if (!TakesFocus(c.desc)) c.widget->setFocusPolicy(Qt::NoFocus);
+    if (c.widget) Place(c.widget, c);
   }
   // Tab follows the layout, whatever the parents and stacking.
   QWidget* previous = nullptr;
@@ -156,6 +180,18 @@ void FormWindow::BuildControls() {
       previous = widget;
     }
   }
+}
+
+void FormWindow::Place(QWidget* widget, const Control& c) {
+  const Control* container = c.desc.container.empty() ? nullptr : Find(c.desc.container);
+  if (container && container->widget && Carries(container->desc, c.desc)) {
+    widget->setParent(container->widget);
+  }
+  widget->setGeometry(c.desc.left, c.desc.top, std::max(0, c.desc.width),
+                      std::max(0, c.desc.height));
+  widget->setVisible(c.desc.visible);
+  widget->raise();  // list order is stacking order among siblings
+  if (!TakesFocus(c.desc)) widget->setFocusPolicy(Qt::NoFocus);
 }
 
 QWidget* FormWindow::CreateWidget(Control& c) {
@@ -185,7 +221,9 @@ QWidget* FormWindow::NewPictureBox(Control& c) {
   auto* box = new PictureBox(this);
   if (!c.desc.picture.empty()) {
     QFile resource(PicturePath(c.desc.picture));
-    if (resource.open(QIODevice::ReadOnly)) box->SetEncoded(resource.readAll());
+    if (resource.open(QIODevice::ReadOnly)) {
+      box->SetEncoded(resource.readAll(), QFileInfo(resource).suffix().toLatin1());
+    }
   }
   return box;
 }
@@ -441,7 +479,7 @@ QString PicturePath(const Text& name) {
 Window* CreateStartupWindow(const FormSpec& form, const Binder& bind) {
   if (ProgramEnding()) return nullptr;
   // The start-up window's icon is the program's: message boxes show it too.
-  if (!form.icon.empty()) QApplication::setWindowIcon(QIcon(PicturePath(form.icon)));
+  if (!form.icon.empty()) QApplication::setWindowIcon(WindowIcon(form.icon));
   auto* window = new FormWindow(form, nullptr);
   if (!window->Create(bind, true)) return nullptr;
   window->show();
@@ -479,7 +517,7 @@ QWidget* TopLevel(const ui::Window& window) {
 }
 
 QWidget* Widget(const ui::Window& window, const Text& control) {
-  const auto* form = dynamic_cast<const FormWindow*>(&window);
+  auto* form = const_cast<FormWindow*>(dynamic_cast<const FormWindow*>(&window));
   return form ? form->ControlWidget(control) : nullptr;
 }
 

@@ -9,12 +9,14 @@
 #include <condition_variable>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "fetch/fetch.h"
-#include "inet_win.h"
 #include "platform/win32.h"
 #include "runtime/core.h"
 #include "support/import_hook.h"
@@ -209,22 +211,18 @@ BOOL WINAPI HookedClose(HINTERNET h) {
 // handles again, whose values Windows hands to the next ones opened, and what
 // it reads must not come out of the next fetch's transfer.
 TEST(PageFetchOnWindows, ALateWorkerLeavesTheNextFetchAlone) {
-  // The library is opened on first use; its calls are pointed at the
-  // stand-ins until the end of the test.
-  platform::WinInetApi* api = platform::WinInet();
-  ASSERT_NE(api, nullptr);
-  struct Restore {
-    platform::WinInetApi* api;
-    platform::WinInetApi saved;
-    ~Restore() { *api = saved; }
-  } restore{api, *api};
-  api->InternetOpenA = &HookedOpen;
-  api->InternetConnectA = &HookedConnect;
-  api->HttpOpenRequestA = &HookedOpenRequest;
-  api->HttpSendRequestA = &HookedSend;
-  api->HttpQueryInfoA = &HookedQuery;
-  api->InternetReadFile = &HookedRead;
-  api->InternetCloseHandle = &HookedClose;
+  std::vector<std::unique_ptr<ImportHook>> hooks;
+  auto fn = [](auto* f) { return reinterpret_cast<void*>(f); };
+  for (auto [name, hook] : {std::pair{"InternetOpenA", fn(&HookedOpen)},
+                            {"InternetConnectA", fn(&HookedConnect)},
+                            {"HttpOpenRequestA", fn(&HookedOpenRequest)},
+                            {"HttpSendRequestA", fn(&HookedSend)},
+                            {"HttpQueryInfoA", fn(&HookedQuery)},
+                            {"InternetReadFile", fn(&HookedRead)},
+                            {"InternetCloseHandle", fn(&HookedClose)}}) {
+    hooks.push_back(std::make_unique<ImportHook>("wininet.dll", name, hook));
+    ASSERT_TRUE(hooks.back()->Installed()) << name;
+  }
   LoopbackServer server;
   std::mutex m;
   std::condition_variable cv;

@@ -1,10 +1,8 @@
 # Fails unless PROGRAM imports only DLLs that every Windows carries: no C++
-# or MinGW runtime DLL, no redistributable, nothing to install. Nor may it
-# import those it opens on first use: an import loads them before it starts.
+# or MinGW runtime DLL, no redistributable, nothing to install.
 #   cmake -DOBJDUMP=... -DPROGRAM=zoq.exe -P imports_test.cmake
 set(system_dlls kernel32.dll user32.dll gdi32.dll comctl32.dll comdlg32.dll shell32.dll
-    ole32.dll oleaut32.dll advapi32.dll msvcrt.dll)
-set(late_dlls wininet.dll)
+    ole32.dll oleaut32.dll advapi32.dll wininet.dll msvcrt.dll)
 
 execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
@@ -20,18 +18,12 @@ foreach(line ${lines})
   string(STRIP "${dll}" dll)
   string(TOLOWER "${dll}" dll)
   list(FIND system_dlls "${dll}" known)
-  list(FIND late_dlls "${dll}" late)
-  if(NOT late EQUAL -1)
-    list(APPEND early ${dll})
-  elseif(known EQUAL -1)
+  if(known EQUAL -1)
     list(APPEND foreign ${dll})
   endif()
   list(APPEND seen ${dll})
 endforeach()
 if(foreign)
   message(FATAL_ERROR "${PROGRAM} imports DLLs not on every Windows: ${foreign}")
-endif()
-if(early)
-  message(FATAL_ERROR "${PROGRAM} imports DLLs it should open on first use: ${early}")
 endif()
 message(STATUS "imports: ${seen}")

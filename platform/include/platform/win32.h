@@ -15,14 +15,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-// WinINet's calls are declared without dllimport: they are forwarders
-// (inet_win.cpp) that open wininet.dll when first called. Imported, it and
-// the dozen DLLs it needs would load before the program's first line runs.
-#pragma push_macro("DECLSPEC_IMPORT")
-#undef DECLSPEC_IMPORT
-#define DECLSPEC_IMPORT
 #include <wininet.h>
-#pragma pop_macro("DECLSPEC_IMPORT")
 
 #else  // !_WIN32
 

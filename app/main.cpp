@@ -1,6 +1,10 @@
 // Start-up: the version page's request, the exit routine, the program-wide
 // state, the main window with its handlers, then the message loop until the
 // program ends.
+#ifdef __linux__
+#include <malloc.h>
+#endif
+
 #include "app/clock.h"
 #include "app/version_check.h"
 #include "forms/forms.h"
@@ -31,6 +35,12 @@ void ExitRoutine() {}
 }  // namespace
 
 int main() {
+#ifdef __linux__
+  // Large blocks (a decoded picture, a resource read whole, the page) get
+  // pages of their own, given back when freed. glibc otherwise raises the
+  // limit after the first such free, and later ones stay resident in the heap.
+  mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+#endif
   // The version page's round trip overlaps the toolkit's start and the
   // main window's making; its worker loads the HTTP library meanwhile too.
   app::StartVersionFetch();

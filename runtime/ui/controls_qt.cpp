@@ -89,61 +89,59 @@ PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {
 }
 
 void PictureBox::SetEncoded(const QByteArray& encoded, const QByteArray& format) {
-  pending_ = encoded;
+  encoded_ = encoded;
   format_ = format;
-  image_ = QImage();
+  shownFor_ = QSize();
   clear();
-  if (isVisible()) Decode();
+  if (isVisible()) Refresh();
 }
 
-const QImage& PictureBox::Image() {
-  Decode();
-  return image_;
-}
-
-void PictureBox::Decode() {
-  if (pending_.isEmpty()) return;
+QImage PictureBox::Decoded() const {
   // Qt's allocation limit stays in force: a small file declaring a huge
   // image is refused instead of filling the memory.
-  QBuffer buffer(&pending_);
+  QByteArray bytes = encoded_;
+  QBuffer buffer(&bytes);
   QImageReader reader(&buffer, format_);
   reader.setAutoDetectImageFormat(format_.isEmpty());
-  image_ = reader.read();
-  pending_.clear();
-  Refresh();
+  return reader.read();
 }
 
 void PictureBox::showEvent(QShowEvent* event) {
   QLabel::showEvent(event);
-  Decode();
+  Refresh();
 }
 
 void PictureBox::resizeEvent(QResizeEvent* event) {
   QLabel::resizeEvent(event);
-  if (pending_.isEmpty()) Refresh();
+  if (isVisible()) Refresh();
 }
 
 void PictureBox::Refresh() {
-  if (image_.isNull()) {
+  const qreal ratio = devicePixelRatioF();
+  const QSize room = size() * ratio;
+  if (encoded_.isEmpty() || room == shownFor_) return;
+  shownFor_ = room;
+  // Only the display-size copy stays: the decoded picture is made again
+  // from its few encoded bytes on the rare resize.
+  QImage image = Decoded();
+  if (image.isNull()) {
+    encoded_.clear();  // bytes that do not decode are not tried again
     clear();
     return;
   }
-  const Size fit = FittedSize({image_.width(), image_.height()}, {width(), height()});
+  const Size fit = FittedSize({image.width(), image.height()}, {width(), height()});
   const QSize fitted(fit.width, fit.height);
   if (fitted.isEmpty()) {
     clear();
     return;
   }
   // Scaled in device pixels, so a high-dpi screen gets a sharp picture.
-  const qreal ratio = devicePixelRatioF();
-  QPixmap pixmap;
-  if (fitted == image_.size() && ratio == 1.0) {
-    pixmap = QPixmap::fromImage(image_);
-  } else {
-    pixmap = QPixmap::fromImage(image_.scaled(fitted * ratio, Qt::IgnoreAspectRatio,
-                                              Qt::SmoothTransformation));
-    pixmap.setDevicePixelRatio(ratio);
+  if (fitted != image.size() || ratio != 1.0) {
+    image = image.scaled(fitted * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   }
+  // Handed over, not copied.
+  QPixmap pixmap = QPixmap::fromImage(std::move(image));
+  pixmap.setDevicePixelRatio(ratio);
   setPixmap(pixmap);
 }
 

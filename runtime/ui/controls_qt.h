@@ -47,18 +47,18 @@ class PictureBox : public QLabel {
   // `format` ("png", "jpg"), when known, is the only one tried: probing the
   // bytes loads every image plugin, each with its library.
   void SetEncoded(const QByteArray& encoded, const QByteArray& format = {});
-  const QImage& Image();
+  // The picture the bytes decode to; null when they do not.
+  QImage Decoded() const;
 
  protected:
   void showEvent(QShowEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
 
  private:
-  void Decode();
   void Refresh();
-  QImage image_;
-  QByteArray pending_;
+  QByteArray encoded_;
   QByteArray format_;
+  QSize shownFor_;  // the room in device pixels the shown copy was made for
 };
 
 // A compact button showing its current colour as a swatch; its menu offers

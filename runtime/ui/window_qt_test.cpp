@@ -259,9 +259,13 @@ TEST_F(WindowTest, PictureBoxShowsWhatDecodesAndNothingElse) {
   QImage photo(312, 313, QImage::Format_RGB32);
   photo.fill(Qt::darkGreen);
   window_->SetPicture(Gbk(u"图片框1"), Encoded(photo, "JPEG"));
-  ASSERT_FALSE(box->Image().isNull());
+  ASSERT_FALSE(box->Decoded().isNull());
   // Scaled down to fit the 320x288 box, proportions kept.
   EXPECT_EQ(box->pixmap().deviceIndependentSize().toSize(), QSize(287, 288));
+  // Only the display-size copy is kept: a resize makes it again from the bytes.
+  box->resize(160, 144);
+  EXPECT_EQ(box->pixmap().deviceIndependentSize().toSize(), QSize(144, 144));
+  box->resize(320, 288);
 
   QImage small(40, 30, QImage::Format_ARGB32);
   small.fill(Qt::red);
@@ -269,7 +273,7 @@ TEST_F(WindowTest, PictureBoxShowsWhatDecodesAndNothingElse) {
   EXPECT_EQ(box->pixmap().size(), QSize(40, 30));  // fits: its own size
 
   window_->SetPicture(Gbk(u"图片框1"), Bytes{'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'g'});
-  EXPECT_TRUE(box->Image().isNull());
+  EXPECT_TRUE(box->Decoded().isNull());
   EXPECT_TRUE(box->pixmap().isNull());
   window_->SetPicture(Gbk(u"图片框1"), Encoded(small, "PNG"));
   window_->SetPicture(Gbk(u"图片框1"), {});
@@ -278,7 +282,7 @@ TEST_F(WindowTest, PictureBoxShowsWhatDecodesAndNothingElse) {
   // A small PNG declaring 30000x30000 pixels: refused, not allocated.
   window_->SetPicture(Gbk(u"图片框1"), Encoded(small, "PNG"));
   window_->SetPicture(Gbk(u"图片框1"), PngClaiming(Encoded(small, "PNG"), 30000, 30000));
-  EXPECT_TRUE(box->Image().isNull());
+  EXPECT_TRUE(box->Decoded().isNull());
 }
 
 TEST_F(WindowTest, ClicksAndTicksReachTheirHandlers) {

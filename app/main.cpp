@@ -42,7 +42,7 @@ int main() {
   mallopt(M_MMAP_THRESHOLD, 128 * 1024);
 #endif
   // The version page's round trip overlaps the toolkit's start and the
-  // main window's making; its worker loads the HTTP library meanwhile too.
+  // main window's making.
   app::StartVersionFetch();
   ui::Application application;
   rt::RegisterExitRoutine(ExitRoutine);

@@ -60,25 +60,24 @@ bool HasControl(std::string_view s) {
 }
 
 std::optional<UrlParts> ParseUrl(std::string_view url) {
-  const CurlApi* curl = Curl();
-  if (curl == nullptr) return std::nullopt;
-  CURLU* u = curl->url();
+  if (!CurlReady()) return std::nullopt;
+  CURLU* u = curl_url();
   if (u == nullptr) return std::nullopt;
   std::optional<UrlParts> parts;
   char* scheme = nullptr;
   char* host = nullptr;
   char* path = nullptr;
-  if (curl->url_set(u, CURLUPART_URL, std::string(url).c_str(), 0) == CURLUE_OK &&
-      curl->url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
-      curl->url_get(u, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
-      curl->url_get(u, CURLUPART_PATH, &path, 0) == CURLUE_OK) {
+  if (curl_url_set(u, CURLUPART_URL, std::string(url).c_str(), 0) == CURLUE_OK &&
+      curl_url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+      curl_url_get(u, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+      curl_url_get(u, CURLUPART_PATH, &path, 0) == CURLUE_OK) {
     std::string s = Lower(scheme);
     if (s == "http" || s == "https") parts = UrlParts{s, Lower(host), path};
   }
-  curl->free(scheme);
-  curl->free(host);
-  curl->free(path);
-  curl->url_cleanup(u);
+  curl_free(scheme);
+  curl_free(host);
+  curl_free(path);
+  curl_url_cleanup(u);
   return parts;
 }
 
@@ -148,7 +147,7 @@ std::optional<Cookie> ParseCookie(const UrlParts& from, std::string_view text) {
     std::string_view value =
         eq == std::string_view::npos ? std::string_view() : Trim(attribute.substr(eq + 1));
     if (key == "expires") {
-      std::time_t t = Curl()->getdate(std::string(value).c_str(), nullptr);
+      std::time_t t = curl_getdate(std::string(value).c_str(), nullptr);
       if (t != -1) c.expires = t;
     } else if (key == "max-age") {
       char* end = nullptr;

@@ -150,7 +150,7 @@ curl_slist* Request::BuildHeaders(const Target& target, const std::vector<std::s
 
   curl_slist* list = nullptr;
   auto append = [&](const std::string& line) {
-    if (curl_slist* grown = Curl()->slist_append(list, line.c_str())) list = grown;
+    if (curl_slist* grown = curl_slist_append(list, line.c_str())) list = grown;
   };
   for (std::string& line : lines) {
     // "Name:" alone would make curl drop the line; "Name;" sends it empty.

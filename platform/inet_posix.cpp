@@ -139,8 +139,8 @@ std::unordered_map<std::string, std::string> ParseProxyList(std::string_view lis
 }  // namespace
 
 HINTERNET InternetOpenA(LPCSTR agent, DWORD accessType, LPCSTR proxy, LPCSTR, DWORD) {
-  // Every other call works on a handle opened here: past this, Curl() is set.
-  if (Curl() == nullptr) {
+  // Every other call works on a handle opened here: past this, the library is ready.
+  if (!CurlReady()) {
     SetLastError(ERROR_INTERNET_INTERNAL_ERROR);
     return nullptr;
   }

@@ -54,22 +54,21 @@ DWORD ErrorOf(CURLcode code) {
 // A redirect's Location, resolved against the address that answered with
 // it, taken apart; nullopt unless it leads to http or https.
 std::optional<Target> ResolveLocation(const Target& base, const std::string& location) {
-  const CurlApi& curl = *Curl();  // loaded: a request is open
-  CURLU* u = curl.url();
+  CURLU* u = curl_url();
   if (u == nullptr) return std::nullopt;
   std::optional<Target> t;
   char *scheme = nullptr, *host = nullptr, *port = nullptr, *path = nullptr, *query = nullptr;
   constexpr unsigned kFlags = CURLU_PATH_AS_IS | CURLU_ALLOW_SPACE;
   // Should the path be beyond curl, only relative paths lose their base.
-  bool based = curl.url_set(u, CURLUPART_URL, base.Url().c_str(), kFlags) == CURLUE_OK ||
-               curl.url_set(u, CURLUPART_URL, (base.Origin() + "/").c_str(), kFlags) == CURLUE_OK;
+  bool based = curl_url_set(u, CURLUPART_URL, base.Url().c_str(), kFlags) == CURLUE_OK ||
+               curl_url_set(u, CURLUPART_URL, (base.Origin() + "/").c_str(), kFlags) == CURLUE_OK;
   if (based &&
-      curl.url_set(u, CURLUPART_URL, location.c_str(), kFlags) == CURLUE_OK &&
-      curl.url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
-      curl.url_get(u, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
-      curl.url_get(u, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK &&
-      curl.url_get(u, CURLUPART_PATH, &path, 0) == CURLUE_OK) {
-    curl.url_get(u, CURLUPART_QUERY, &query, 0);
+      curl_url_set(u, CURLUPART_URL, location.c_str(), kFlags) == CURLUE_OK &&
+      curl_url_get(u, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+      curl_url_get(u, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+      curl_url_get(u, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK &&
+      curl_url_get(u, CURLUPART_PATH, &path, 0) == CURLUE_OK) {
+    curl_url_get(u, CURLUPART_QUERY, &query, 0);
     std::string s = Lower(scheme);
     std::string h = host;
     if (h.size() > 2 && h.front() == '[') h = h.substr(1, h.size() - 2);
@@ -79,8 +78,8 @@ std::optional<Target> ResolveLocation(const Target& base, const std::string& loc
                                (query != nullptr ? "?" + std::string(query) : ""))};
     }
   }
-  for (char* p : {scheme, host, port, path, query}) curl.free(p);
-  curl.url_cleanup(u);
+  for (char* p : {scheme, host, port, path, query}) curl_free(p);
+  curl_url_cleanup(u);
   return t;
 }
 
@@ -94,18 +93,18 @@ std::optional<std::string> LocationOf(long status, const std::string& block) {
 
 }  // namespace
 
-Request::Request() : Object(Kind::kRequest), multi_(Curl()->multi_init()) {}
+Request::Request() : Object(Kind::kRequest), multi_(curl_multi_init()) {}
 
 Request::Request(NoTransfer) : Object(Kind::kRequest), multi_(nullptr) {}
 
 Request::~Request() {
   EndHop();
-  if (multi_ != nullptr) Curl()->multi_cleanup(multi_);
+  if (multi_ != nullptr) curl_multi_cleanup(multi_);
 }
 
 void Request::Cancel() {
   closed_ = true;
-  if (multi_ != nullptr) Curl()->multi_wakeup(multi_);
+  if (multi_ != nullptr) curl_multi_wakeup(multi_);
 }
 
 std::string Request::ProxyFor(const Target& target) const {
@@ -122,7 +121,7 @@ std::string Request::ProxyFor(const Target& target) const {
 bool Request::StartHop(const Target& target, const std::string& method, const std::string& body,
                        const std::vector<std::string>& blockLines) {
   EndHop();
-  easy_ = Curl()->easy_init();
+  easy_ = curl_easy_init();
   if (easy_ == nullptr) return false;
   hopUrl_ = target.Url();
   sendBody_ = body;
@@ -137,26 +136,25 @@ bool Request::StartHop(const Target& target, const std::string& method, const st
   headerList_ = BuildHeaders(target, blockLines, sendBody_, !proxy.empty());
   bool absoluteForm = !proxy.empty() && target.scheme == "http";
   std::string requestTarget = absoluteForm ? target.Url() : target.path;
-  const CurlApi& curl = *Curl();
-  curl.easy_setopt(easy_, CURLOPT_URL, (target.Origin() + "/").c_str());
-  curl.easy_setopt(easy_, CURLOPT_REQUEST_TARGET, requestTarget.c_str());
-  curl.easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-  curl.easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy_, CURLOPT_URL, (target.Origin() + "/").c_str());
+  curl_easy_setopt(easy_, CURLOPT_REQUEST_TARGET, requestTarget.c_str());
+  curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
   // An empty proxy also keeps curl from taking one from the environment.
-  curl.easy_setopt(easy_, CURLOPT_PROXY, proxy.c_str());
-  curl.easy_setopt(easy_, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-  curl.easy_setopt(easy_, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
-  curl.easy_setopt(easy_, CURLOPT_HTTP_CONTENT_DECODING, 0L);
-  curl.easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-  curl.easy_setopt(easy_, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
-  curl.easy_setopt(easy_, CURLOPT_HTTPHEADER, headerList_);
-  curl.easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &Request::OnHeader);
-  curl.easy_setopt(easy_, CURLOPT_HEADERDATA, this);
-  curl.easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &Request::OnBody);
-  curl.easy_setopt(easy_, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(easy_, CURLOPT_PROXY, proxy.c_str());
+  curl_easy_setopt(easy_, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+  curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+  curl_easy_setopt(easy_, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+  curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+  curl_easy_setopt(easy_, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
+  curl_easy_setopt(easy_, CURLOPT_HTTPHEADER, headerList_);
+  curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &Request::OnHeader);
+  curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
+  curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &Request::OnBody);
+  curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
   SetCredentials(target);
   SetMethod(method);
-  if (curl.multi_add_handle(multi_, easy_) != CURLM_OK) {
+  if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) {
     EndHop();
     return false;
   }
@@ -169,31 +167,31 @@ void Request::SetCredentials(const Target& target) {
   hopHasCredentials_ = connection->user.has_value() && target.scheme == "http" &&
                        target.host == connection->host && target.port == connection->port;
   if (!hopHasCredentials_) return;
-  Curl()->easy_setopt(easy_, CURLOPT_USERNAME, connection->user->c_str());
-  Curl()->easy_setopt(easy_, CURLOPT_PASSWORD,
+  curl_easy_setopt(easy_, CURLOPT_USERNAME, connection->user->c_str());
+  curl_easy_setopt(easy_, CURLOPT_PASSWORD,
                       connection->password ? connection->password->c_str() : "");
-  Curl()->easy_setopt(easy_, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
+  curl_easy_setopt(easy_, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
 }
 
 void Request::SetMethod(const std::string& method) {
   if (!sendBody_.empty()) {
-    Curl()->easy_setopt(easy_, CURLOPT_POSTFIELDS, sendBody_.data());
-    Curl()->easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE,
+    curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, sendBody_.data());
+    curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE,
                         static_cast<curl_off_t>(sendBody_.size()));
-    if (method != "POST") Curl()->easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
+    if (method != "POST") curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
   } else {
-    Curl()->easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
-    if (method != "GET") Curl()->easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
+    curl_easy_setopt(easy_, CURLOPT_HTTPGET, 1L);
+    if (method != "GET") curl_easy_setopt(easy_, CURLOPT_CUSTOMREQUEST, method.c_str());
   }
 }
 
 void Request::EndHop() {
   if (easy_ != nullptr) {
-    Curl()->multi_remove_handle(multi_, easy_);
-    Curl()->easy_cleanup(easy_);
+    curl_multi_remove_handle(multi_, easy_);
+    curl_easy_cleanup(easy_);
     easy_ = nullptr;
   }
-  Curl()->slist_free_all(headerList_);
+  curl_slist_free_all(headerList_);
   headerList_ = nullptr;
 }
 
@@ -240,12 +238,12 @@ bool Request::Pump(const std::function<bool()>& done) {
   for (;;) {
     if (closed_) return false;
     int running = 0;
-    if (Curl()->multi_perform(multi_, &running) != CURLM_OK) {
+    if (curl_multi_perform(multi_, &running) != CURLM_OK) {
       transferDone_ = true;
       result_ = CURLE_OUT_OF_MEMORY;
     }
     int queued = 0;
-    while (CURLMsg* m = Curl()->multi_info_read(multi_, &queued)) {
+    while (CURLMsg* m = curl_multi_info_read(multi_, &queued)) {
       if (m->msg == CURLMSG_DONE && m->easy_handle == easy_) {
         transferDone_ = true;
         result_ = m->data.result;
@@ -253,7 +251,7 @@ bool Request::Pump(const std::function<bool()>& done) {
     }
     if (closed_) return false;
     if (done() || transferDone_) return true;
-    Curl()->multi_poll(multi_, nullptr, 0, 1000, nullptr);
+    curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
   }
 }
 

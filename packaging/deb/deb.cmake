@@ -35,14 +35,13 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 
-# Depends: what the program links (dpkg-shlibdeps), and what it opens or
-# runs without linking: libcurl.so.4 through dlopen, the Kai and Song faces
-# its layouts name plus a CJK face for the rest, Qt's Chinese button texts,
-# Qt's platform plugins (xcb itself comes with libqt6gui6), and xdg-open for
-# the browser hand-off.
+# Depends: what the program links (dpkg-shlibdeps), and what it uses
+# without linking: the Kai and Song faces its layouts name plus a CJK face
+# for the rest, Qt's Chinese button texts, Qt's platform plugins (xcb itself
+# comes with libqt6gui6), and xdg-open for the browser hand-off.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libcurl4, fonts-arphic-ukai, fonts-arphic-uming, fonts-noto-cjk | fonts-wqy-zenhei, qt6-translations-l10n, qt6-qpa-plugins, xdg-utils")
+    "fonts-arphic-ukai, fonts-arphic-uming, fonts-noto-cjk | fonts-wqy-zenhei, qt6-translations-l10n, qt6-qpa-plugins, xdg-utils")
 
 # Staged under DESTDIR with the real prefix, so the desktop entry's Exec=
 # reads /usr/bin/zoq and not the staging folder.

@@ -1,8 +1,8 @@
-// Windows built from layouts on the Win32 API: the window and one child
-// window per control, made when the window first shows, each control found
-// by its layout name, with the properties the handlers read and write. As
-// on Qt, the controls the window draws itself live in controls_win.cpp and
-// the message loops in application_win.cpp.
+// Windows built from layouts on the Win32 API: one child window per control,
+// made when the window first shows, found by the control's layout name, with
+// the properties the handlers read and write. As on Qt, the controls the
+// window draws itself live in controls_win.cpp and the message loops in
+// application_win.cpp.
 
 #include "win.h"
 
@@ -37,7 +37,6 @@ struct WinControl {
   win::Picture picture;
   HBITMAP bitmap = nullptr;
   COLORREF bitmapBack = 0;  // the graphic button's bitmap's background
-  UINT interval = 0;  // a running timer's, kept for a window not made yet
 };
 
 class FormWindow;
@@ -63,10 +62,28 @@ void RegisterFormClass() {
 
 class FormWindow final : public WindowControls<WinControl> {
  public:
-  // Nothing of Win32 is made here: until the window first shows (Reveal)
-  // it and its controls are only their data, which is all the created event
-  // (the start-up check and its box) needs.
-  FormWindow(const FormSpec& form, HWND owner) : WindowControls(form), owner_(owner) {
+  // The window itself is made now, hidden: the start-up window is made
+  // while the version page is fetched, and its making brings up the window
+  // system's driver, which the start-up box would otherwise wait for.
+  FormWindow(const FormSpec& form, HWND owner) : WindowControls(form) {
+    RegisterFormClass();
+    // Not resizable: the layout places every control once.
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
+                        WS_CLIPCHILDREN;
+    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Wide(form.title).c_str(), style,
+                            form.left, form.top, std::max(1, form.width),
+                            std::max(1, form.height), owner, nullptr, win::Instance(), this);
+    // Without a window the controls still keep their texts and colours.
+    dpi_ = win::DpiOf(hwnd_);
+    if (hwnd_ && dpi_ != 96) {
+      // Outer size as the layout gives it, at this monitor's scale.
+      SetWindowPos(hwnd_, nullptr, 0, 0, Scale(std::max(1, form.width), dpi_),
+                   Scale(std::max(1, form.height), dpi_),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    // The controls' child windows wait for the first show (Reveal): until
+    // then every control is only its data, which is all the created event
+    // (the start-up check and its box) needs.
     UINT id = kFirstId;
     for (Control& c : controls_) {
       c.id = id++;
@@ -95,7 +112,7 @@ class FormWindow final : public WindowControls<WinControl> {
   // screen readers: work left until now so that building a window that may
   // never show (the start-up window while its check runs) costs little.
   void Reveal(bool activate) {
-    if (!MakeWindow()) return;
+    if (Destroyed() || !hwnd_) return;
     if (!revealed_) {
       revealed_ = true;
       win::UseCommonControls();
@@ -134,7 +151,7 @@ class FormWindow final : public WindowControls<WinControl> {
   }
 
   void BringToFront() override {
-    if (!MakeWindow()) return;
+    if (!hwnd_) return;
     if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
     Reveal(true);
     SetForegroundWindow(hwnd_);
@@ -164,11 +181,9 @@ class FormWindow final : public WindowControls<WinControl> {
     if (revealed_) Prepare(c);
   }
   void StartTimer(Control& c, int milliseconds) override {
-    c.interval = static_cast<UINT>(milliseconds);
-    if (hwnd_) SetTimer(hwnd_, c.id, c.interval, nullptr);
+    if (hwnd_) SetTimer(hwnd_, c.id, static_cast<UINT>(milliseconds), nullptr);
   }
   void StopTimer(Control& c) override {
-    c.interval = 0;
     if (hwnd_) KillTimer(hwnd_, c.id);
   }
   void ShowPickerColour(Control& c) override {
@@ -191,7 +206,6 @@ class FormWindow final : public WindowControls<WinControl> {
     return &controls_[id - kFirstId];
   }
 
-  bool MakeWindow();
   void SetIcons();
   void BuildControls();
   HWND ContainerHandle(const Control& c) const;  // its group box's, else the window's
@@ -219,7 +233,6 @@ class FormWindow final : public WindowControls<WinControl> {
   void FocusControl(std::size_t index, bool selectAll);
   void RestoreFocus();
 
-  HWND owner_ = nullptr;
   HWND hwnd_ = nullptr;
   // The control that had the focus when the window was last deactivated.
   std::size_t savedFocus_ = kNoControl;
@@ -229,31 +242,6 @@ class FormWindow final : public WindowControls<WinControl> {
   HICON smallIcon_ = nullptr;
 
 };
-
-// The top-level window itself, at the first show: with its current title,
-// and with the timers its handlers started meanwhile.
-bool FormWindow::MakeWindow() {
-  if (Destroyed()) return false;
-  if (hwnd_) return true;
-  RegisterFormClass();
-  // Not resizable: the layout places every control once.
-  const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-  hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Wide(Title()).c_str(), style,
-                          form_.left, form_.top, std::max(1, form_.width),
-                          std::max(1, form_.height), owner_, nullptr, win::Instance(), this);
-  if (!hwnd_) return false;
-  dpi_ = win::DpiOf(hwnd_);
-  if (dpi_ != 96) {
-    // Outer size as the layout gives it, at this monitor's scale.
-    SetWindowPos(hwnd_, nullptr, 0, 0, Scale(std::max(1, form_.width), dpi_),
-                 Scale(std::max(1, form_.height), dpi_),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-  for (Control& c : controls_) {
-    if (c.desc.kind == Kind::Timer && c.interval) SetTimer(hwnd_, c.id, c.interval, nullptr);
-  }
-  return true;
-}
 
 void FormWindow::SetIcons() {
   if (form_.icon.empty()) return;
@@ -702,8 +690,7 @@ Window* LoadWindow(const FormSpec& form, const Binder& bind, Window* owner, bool
   // Every other window of the program waits until this one has gone.
   std::vector<HWND> others;
   for (WindowLife* open : OpenWindows()) {
-    const HWND other = static_cast<FormWindow*>(open)->Handle();
-    if (open != window && other) others.push_back(other);  // one never shown has none
+    if (open != window) others.push_back(static_cast<FormWindow*>(open)->Handle());
   }
   const bool open = win::RunModalLoop(others, [window] {
     return std::find(OpenWindows().begin(), OpenWindows().end(), window) != OpenWindows().end();

@@ -1,11 +1,10 @@
-// The application on the Win32 API: the common controls, COM for the
-// imaging and accessibility components (started on first use), the hooks of
+// The application on the Win32 API: COM for the imaging and accessibility
+// components (started on first use), the hooks of
 // the runtime's core half, the message loops (the program's and a modal
 // window's) and the end of the program.
 
 #include "win.h"
 
-#include <commctrl.h>
 #include <objbase.h>
 
 #include <map>
@@ -47,10 +46,6 @@ struct Application::State {};
 
 Application::Application() : state_(std::make_unique<State>()) {
   SetProgramEnding(false);
-  INITCOMMONCONTROLSEX controls{};
-  controls.dwSize = sizeof(controls);
-  controls.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
-  InitCommonControlsEx(&controls);
   // The window waits of the platform layer see this thread's messages
   // through MsgWaitForMultipleObjects itself; only the dispatch is ours.
   rt::SetPendingMessagesHook(DispatchPending);

@@ -21,6 +21,35 @@ namespace zoq::ui::win {
 
 namespace {
 
+struct CommonControls {
+  decltype(&::SetWindowSubclass) setSubclass = nullptr;
+  decltype(&::RemoveWindowSubclass) removeSubclass = nullptr;
+  decltype(&::DefSubclassProc) defSubclass = nullptr;
+};
+
+CommonControls& Library() {
+  static CommonControls library;
+  return library;
+}
+
+template <typename F>
+F Proc(HMODULE library, const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+LRESULT DefSubclass(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto next = Library().defSubclass;
+  return next ? next(hwnd, message, wParam, lParam) : DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void RemoveSubclass(HWND hwnd, SUBCLASSPROC proc, UINT_PTR id) {
+  if (const auto remove = Library().removeSubclass) remove(hwnd, proc, id);
+}
+
+void Subclass(HWND hwnd, SUBCLASSPROC proc, UINT_PTR id) {
+  if (const auto set = Library().setSubclass) set(hwnd, proc, id, 0);
+}
+
 constexpr UINT kOtherColour = 100;
 
 // A `size` square DIB, every pixel opaque: a grey line around what `shade`
@@ -228,12 +257,12 @@ LRESULT CALLBACK GroupBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
       return 0;
     }
     case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, GroupBoxProc, 1);
+      RemoveSubclass(hwnd, GroupBoxProc, 1);
       break;
     default:
       break;
   }
-  return DefSubclassProc(hwnd, message, wParam, lParam);
+  return DefSubclass(hwnd, message, wParam, lParam);
 }
 
 // A bordered label: its one-pixel line in the label's text colour, as the
@@ -255,8 +284,8 @@ LRESULT CALLBACK BorderProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     }
     return 0;
   }
-  if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, BorderProc, 2);
-  return DefSubclassProc(hwnd, message, wParam, lParam);
+  if (message == WM_NCDESTROY) RemoveSubclass(hwnd, BorderProc, 2);
+  return DefSubclass(hwnd, message, wParam, lParam);
 }
 
 // A graphic button is clicked like any button but never takes the focus: a
@@ -300,12 +329,12 @@ LRESULT CALLBACK GraphicButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
       }
       return 0;
     case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, GraphicButtonProc, 3);
+      RemoveSubclass(hwnd, GraphicButtonProc, 3);
       break;
     default:
       break;
   }
-  return DefSubclassProc(hwnd, message, wParam, lParam);
+  return DefSubclass(hwnd, message, wParam, lParam);
 }
 
 }  // namespace
@@ -321,9 +350,41 @@ void ReleaseBrushes() {
   Brushes().clear();
 }
 
-void DrawGroupBoxItself(HWND box) { SetWindowSubclass(box, GroupBoxProc, 1, 0); }
-void DrawLabelBorderItself(HWND label) { SetWindowSubclass(label, BorderProc, 2, 0); }
-void ClickWithoutFocus(HWND button) { SetWindowSubclass(button, GraphicButtonProc, 3, 0); }
+void UseCommonControls() {
+  static const bool loaded = [] {
+    ACTCTXW manifest{};
+    manifest.cbSize = sizeof(manifest);
+    manifest.dwFlags = ACTCTX_FLAG_HMODULE_VALID | ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    manifest.hModule = Instance();
+    manifest.lpResourceName = MAKEINTRESOURCEW(kControlsManifest);
+    const HANDLE context = CreateActCtxW(&manifest);
+    ULONG_PTR cookie = 0;
+    // Never deactivated: the windows, menus and boxes to come all want it.
+    const bool themed = context != INVALID_HANDLE_VALUE && ActivateActCtx(context, &cookie);
+    // By name only under the context, which then finds the themed version
+    // among the system's assemblies; otherwise from the system folder.
+    HMODULE library = themed ? LoadLibraryW(L"comctl32.dll") : nullptr;
+    if (!library) {
+      if (LateProc(L"comctl32.dll", "InitCommonControlsEx")) library = GetModuleHandleW(L"comctl32.dll");
+    }
+    if (!library) return false;
+    if (const auto init = Proc<decltype(&::InitCommonControlsEx)>(library, "InitCommonControlsEx")) {
+      INITCOMMONCONTROLSEX controls{};
+      controls.dwSize = sizeof(controls);
+      controls.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
+      init(&controls);
+    }
+    Library() = {Proc<decltype(&::SetWindowSubclass)>(library, "SetWindowSubclass"),
+                 Proc<decltype(&::RemoveWindowSubclass)>(library, "RemoveWindowSubclass"),
+                 Proc<decltype(&::DefSubclassProc)>(library, "DefSubclassProc")};
+    return true;
+  }();
+  (void)loaded;
+}
+
+void DrawGroupBoxItself(HWND box) { Subclass(box, GroupBoxProc, 1); }
+void DrawLabelBorderItself(HWND label) { Subclass(label, BorderProc, 2); }
+void ClickWithoutFocus(HWND button) { Subclass(button, GraphicButtonProc, 3); }
 
 void DrawGraphicButton(const DRAWITEMSTRUCT& item, COLORREF back, HBITMAP picture, SIZE size,
                        UINT dpi) {

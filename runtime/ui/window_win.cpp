@@ -62,6 +62,9 @@ void RegisterFormClass() {
 
 class FormWindow final : public WindowControls<WinControl> {
  public:
+  // The window itself is made now, hidden: the start-up window is made
+  // while the version page is fetched, and its making brings up the window
+  // system's driver, which the start-up box would otherwise wait for.
   FormWindow(const FormSpec& form, HWND owner) : WindowControls(form) {
     RegisterFormClass();
     // Not resizable: the layout places every control once.
@@ -112,6 +115,7 @@ class FormWindow final : public WindowControls<WinControl> {
     if (Destroyed() || !hwnd_) return;
     if (!revealed_) {
       revealed_ = true;
+      win::UseCommonControls();
       SetIcons();
       BuildControls();
       for (Control& c : controls_) {

@@ -120,6 +120,7 @@ Application::~Application() {
   rt::SetProgramEnder({});
   rt::SetPendingMessagesHook({});
   CloseAllWindows();
+  DiscardPreparedMessage();
   // Windows closed after the loop ended still wait for their deletion.
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QCoreApplication::removeTranslator(&state_->translator);

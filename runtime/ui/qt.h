@@ -42,4 +42,7 @@ QString PicturePath(const Text& name);
 // file's full path, or nothing when the user cancelled.
 std::optional<Text> RunOpenDialog(QWidget* parent, const Text& preset);
 
+// The box PrepareMessage made and no ShowMessage took, gone.
+void DiscardPreparedMessage();
+
 }  // namespace zoq::ui

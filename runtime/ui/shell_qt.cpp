@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <utility>
+
 #include "qt.h"
 #include "shell.h"
 
@@ -48,18 +50,63 @@ QString DialogFolder(const Text& preset) {
 
 }  // namespace
 
-void ShowMessage(const Text& text, int style, const std::optional<Text>& caption) {
-  if (ProgramEnding()) return;
-  // On the heap and guarded: the owner may go away while the box is up.
-  QPointer<QWidget> owner = QApplication::activeWindow();
-  QPointer<QMessageBox> box = new QMessageBox(owner);
-  box->setWindowTitle(Caption(caption ? *caption : StartupTitle()));
+namespace {
+
+QMessageBox* MakeBox(QWidget* owner, const Text& text, int style, const Text& caption) {
+  auto* box = new QMessageBox(owner);
+  box->setWindowTitle(Caption(caption));
   box->setTextFormat(Qt::PlainText);
   box->setText(ToQString(text));
   box->setIcon(IconOf(style));
   box->setStandardButtons(QMessageBox::Ok);
   box->setDefaultButton(QMessageBox::Ok);
   box->setEscapeButton(QMessageBox::Ok);
+  return box;
+}
+
+// The box PrepareMessage made, and what it was made to say.
+struct PreparedBox {
+  QPointer<QMessageBox> box;
+  Text text;
+  int style = 0;
+  Text caption;
+};
+
+PreparedBox& Prepared() {
+  static PreparedBox prepared;
+  return prepared;
+}
+
+}  // namespace
+
+void PrepareMessage(const Text& text, int style) {
+  if (ProgramEnding()) return;
+  DiscardPreparedMessage();
+  const Text caption = StartupTitle();
+  PreparedBox& prepared = Prepared();
+  prepared = {MakeBox(nullptr, text, style, caption), text, style, caption};
+  // Laid out and given its window now; showing it then only maps it.
+  prepared.box->ensurePolished();
+  prepared.box->adjustSize();
+  prepared.box->winId();
+}
+
+void DiscardPreparedMessage() { delete std::exchange(Prepared(), {}).box.data(); }
+
+void ShowMessage(const Text& text, int style, const std::optional<Text>& caption) {
+  if (ProgramEnding()) return;
+  // On the heap and guarded: the owner may go away while the box is up.
+  QPointer<QWidget> owner = QApplication::activeWindow();
+  const Text title = caption ? *caption : StartupTitle();
+  PreparedBox prepared = std::exchange(Prepared(), {});
+  QPointer<QMessageBox> box;
+  if (prepared.box && !owner && prepared.text == text && prepared.style == style &&
+      prepared.caption == title) {
+    box = prepared.box;
+  } else {
+    delete prepared.box.data();
+    box = MakeBox(owner, text, style, title);
+  }
   box->exec();
   delete box.data();
   // Back to the window the box came over, and so to the control that had

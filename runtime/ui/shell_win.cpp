@@ -42,6 +42,8 @@ void ShowMessage(const Text& text, int style, const std::optional<Text>& caption
   MessageBoxW(owner, Wide(text).c_str(), title.c_str(), flags);
 }
 
+void PrepareMessage(const Text&, int) {}
+
 bool OpenInBrowser(const Text& url) {
   if (!IsWebAddress(url)) return false;
   const std::wstring address = Wide(url);

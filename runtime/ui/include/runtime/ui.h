@@ -173,6 +173,11 @@ inline constexpr int kInformationBox = 64;
 // Modal, one OK button. Without a caption the box carries the start-up
 // window's current title.
 void ShowMessage(const Text& text, int style, const std::optional<Text>& caption = std::nullopt);
+// Makes ahead, hidden, the box a coming ShowMessage(text, style) without a
+// caption will show, so that it then shows at once: for a wait whose end
+// brings that box. Any other box is made as usual. Nothing on Win32, whose
+// boxes cannot be made ahead.
+void PrepareMessage(const Text& text, int style);
 // Hands the address to the default browser without waiting for it; only
 // http:// and https:// addresses, false for any other.
 bool OpenInBrowser(const Text& url);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <vector>
 
 #include "check.h"
 #include "platform/win32.h"
@@ -15,7 +16,7 @@ using zoq::fuzz::WithoutZeros;
 
 namespace {
 
-bool PlainAscii(const Text& t) {
+FUZZ_UNTRACED bool PlainAscii(const Text& t) {
   return std::all_of(t.begin(), t.end(), [](char c) {
     const auto u = static_cast<unsigned char>(c);
     return u >= 1 && u <= 127 && c != '%';
@@ -23,21 +24,28 @@ bool PlainAscii(const Text& t) {
 }
 
 // The conversion of the whole byte set in one pair of calls, ending at the
-// first zero: what the piecewise conversion must give.
-Text WholeConversion(Bytes b) {
+// first zero: what the piecewise conversion must give. The buffers are sized
+// from the most each step can give (a unit per byte, two bytes per unit).
+FUZZ_UNTRACED Text WholeConversion(Bytes b) {
   if (!b.empty() && b.back() < 127) b.push_back(0);
   if (b.empty()) return {};
-  const auto* source = reinterpret_cast<LPCCH>(b.data());
   const int length = static_cast<int>(b.size());
-  const int count = MultiByteToWideChar(CP_UTF8, 0, source, length, nullptr, 0);
+  std::vector<WCHAR> wide(b.size());
+  const int count = MultiByteToWideChar(CP_UTF8, 0, reinterpret_cast<LPCCH>(b.data()), length,
+                                        wide.data(), length);
   if (count <= 0) return {};
-  Bytes wide(2 * static_cast<std::size_t>(count), 0);
-  MultiByteToWideChar(CP_UTF8, 0, source, length, reinterpret_cast<LPWSTR>(wide.data()), count);
-  return WideToLocal(wide);
+  const int units = static_cast<int>(
+      std::find(wide.begin(), wide.begin() + count, WCHAR{0}) - wide.begin());
+  if (units == 0) return {};
+  Text out(2 * static_cast<std::size_t>(units), '\0');
+  const int written = WideCharToMultiByte(CP_ACP, 0, wide.data(), units, out.data(),
+                                          static_cast<int>(out.size()), nullptr, nullptr);
+  out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+  return out;
 }
 
 // Percent escapes decoded on their own, byte by byte.
-Bytes PercentDecoded(const Text& t) {
+FUZZ_UNTRACED Bytes PercentDecoded(const Text& t) {
   auto hex = [](char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -45,6 +53,7 @@ Bytes PercentDecoded(const Text& t) {
     return -1;
   };
   Bytes out;
+  out.reserve(t.size());
   for (std::size_t i = 0; i < t.size(); ++i) {
     const int high = t[i] == '%' && i + 2 < t.size() ? hex(t[i + 1]) : -1;
     const int low = high >= 0 ? hex(t[i + 2]) : -1;
@@ -76,8 +85,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(r.size() <= 2 * t.size() + 2);
     if (PlainAscii(t)) FUZZ_CHECK(r == t);
     FUZZ_CHECK(r == WholeConversion(PercentDecoded(t)));
-    // Bytes decode as their text, which ends at the first zero byte.
-    FUZZ_CHECK(UrlDecode(raw) == UrlDecode(raw.c_str()));
+    // Bytes decode as their text, which ends at the first zero byte (without
+    // one, raw is t and this would compare r with itself).
+    if (raw.size() != t.size()) FUZZ_CHECK(UrlDecode(raw) == UrlDecode(raw.c_str()));
   } else if (which == 1) {
     Bytes b(raw.begin(), raw.end());
     const Bytes before = b;

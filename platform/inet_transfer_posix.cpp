@@ -383,7 +383,9 @@ HopReply ReceiveHop(const Target& from, std::string_view response, bool useCooki
     std::string_view line(bytes.data() + at, take);
     if (blockStart && Lower(line.substr(0, 5)) != "http/") return {};
     Request::OnHeader(bytes.data() + at, 1, take, &r);
-    blockStart = line == "\n" || line == "\r\n";
+    // A line of nothing but line ends closes the block, for curl as for
+    // OnHeader, and what follows must open a new one.
+    blockStart = line.find_first_not_of("\r\n") == std::string_view::npos;
     at += take;
   }
   if (at < bytes.size()) Request::OnBody(bytes.data() + at, 1, bytes.size() - at, &r);

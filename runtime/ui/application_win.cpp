@@ -1,7 +1,7 @@
 // The application on the Win32 API: COM for the imaging and accessibility
-// components (started on first use), the hooks of
-// the runtime's core half, the message loops (the program's and a modal
-// window's) and the end of the program.
+// components (started on first use), the hooks of the runtime's core half,
+// the message loops (the program's and a modal window's) and the end of the
+// program.
 
 #include "win.h"
 

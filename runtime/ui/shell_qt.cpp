@@ -48,10 +48,6 @@ QString DialogFolder(const Text& preset) {
                                                    QDir::homePath().toStdU16String()));
 }
 
-}  // namespace
-
-namespace {
-
 QMessageBox* MakeBox(QWidget* owner, const Text& text, int style, const Text& caption) {
   auto* box = new QMessageBox(owner);
   box->setWindowTitle(Caption(caption));

@@ -143,13 +143,13 @@ std::optional<Cookie> ParseCookie(const UrlParts& from, std::string_view text) {
     semicolon = text.find(';');
     std::string_view attribute = text.substr(0, semicolon);
     std::size_t eq = attribute.find('=');
-    std::string key = Lower(Trim(attribute.substr(0, eq)));
+    const std::string_view key = Trim(attribute.substr(0, eq));
     std::string_view value =
         eq == std::string_view::npos ? std::string_view() : Trim(attribute.substr(eq + 1));
-    if (key == "expires") {
+    if (EqualsLower(key, "expires")) {
       std::time_t t = curl_getdate(std::string(value).c_str(), nullptr);
       if (t != -1) c.expires = t;
-    } else if (key == "max-age") {
+    } else if (EqualsLower(key, "max-age")) {
       char* end = nullptr;
       std::string digits(value);
       long long seconds = std::strtoll(digits.c_str(), &end, 10);
@@ -157,15 +157,15 @@ std::optional<Cookie> ParseCookie(const UrlParts& from, std::string_view text) {
         std::time_t now = std::time(nullptr);
         maxAgeExpiry = seconds <= 0 ? 0 : now + std::min<long long>(seconds, 400LL * 86400);
       }
-    } else if (key == "domain" && !value.empty()) {
+    } else if (EqualsLower(key, "domain") && !value.empty()) {
       std::string domain = Lower(value);
       if (domain.front() == '.') domain.erase(0, 1);
       if (domain.empty() || !DomainMatches(from.host, domain)) return std::nullopt;
       c.domain = domain;
       c.hostOnly = domain == from.host;
-    } else if (key == "path") {
+    } else if (EqualsLower(key, "path")) {
       if (!value.empty() && value.front() == '/') c.path = value;
-    } else if (key == "secure") {
+    } else if (EqualsLower(key, "secure")) {
       c.secure = true;
     }
   }

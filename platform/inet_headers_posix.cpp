@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "inet_posix.h"
 
@@ -18,26 +19,42 @@ long DefaultPort(std::string_view scheme) { return scheme == "https" ? 443 : 80;
 
 bool HasName(const std::vector<std::string>& lines, std::string_view name) {
   return std::any_of(lines.begin(), lines.end(),
-                     [&](const std::string& l) { return HeaderName(l) == name; });
+                     [&](const std::string& l) { return HeaderNameIs(l, name); });
 }
 
 }  // namespace
 
 std::vector<std::string_view> SplitLines(std::string_view block) {
   std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= block.size(); ++i) {
-    if (i == block.size() || block[i] == '\r' || block[i] == '\n') {
-      if (i > start) lines.emplace_back(block.substr(start, i - start));
-      start = i + 1;
+  // memchr rather than a byte loop: header blocks are scanned at every
+  // response, and a fuzzer's instrumentation makes each byte's test a call.
+  // The next LF is looked up once for all the CR-ended lines before it.
+  const char* at = block.data();
+  const char* const end = at + block.size();
+  const char* lf = nullptr;
+  while (at < end) {
+    if (lf == nullptr || lf < at) {
+      lf = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
+      if (lf == nullptr) lf = end;
     }
+    const char* cr = static_cast<const char*>(std::memchr(at, '\r', static_cast<std::size_t>(lf - at)));
+    const char* stop = cr != nullptr ? cr : lf;
+    if (stop > at) lines.emplace_back(at, static_cast<std::size_t>(stop - at));
+    if (stop == end) break;
+    at = stop + 1;
   }
   return lines;
 }
 
-std::string HeaderName(std::string_view line) {
+std::string_view HeaderName(std::string_view line) {
   std::size_t colon = line.find(':');
-  return colon == std::string_view::npos ? std::string() : Lower(Trim(line.substr(0, colon)));
+  return colon == std::string_view::npos ? std::string_view() : Trim(line.substr(0, colon));
+}
+
+bool HeaderNameIs(std::string_view line, std::string_view lowerName) {
+  const std::size_t colon = line.find(':');
+  if (colon == std::string_view::npos) return false;
+  return EqualsLower(Trim(line.substr(0, colon)), lowerName);
 }
 
 std::string_view HeaderValue(std::string_view line) {
@@ -116,7 +133,7 @@ std::vector<std::string> Request::OwnLines(const Target& target, std::vector<std
   std::string stored = useCookies ? CookiesFor(target.Url()) : std::string();
   if (stored.empty()) return own;
   auto given = std::find_if(lines.begin(), lines.end(),
-                            [](const std::string& l) { return HeaderName(l) == "cookie"; });
+                            [](const std::string& l) { return HeaderNameIs(l, "cookie"); });
   if (given != lines.end()) {
     *given += "; " + stored;  // one Cookie line, the caller's first
   } else {

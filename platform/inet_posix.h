@@ -55,8 +55,10 @@ struct Connection : Object {
 // Header text cut into lines at any CR or LF; empty lines dropped. A block
 // whose last line has no line end still yields that line whole.
 std::vector<std::string_view> SplitLines(std::string_view block);
-// Lower-case name of a "Name: value" line; "" when there is no colon.
-std::string HeaderName(std::string_view line);
+// The name of a "Name: value" line, trimmed; "" when there is no colon.
+std::string_view HeaderName(std::string_view line);
+// Whether that name is `lowerName`, ignoring ASCII case.
+bool HeaderNameIs(std::string_view line, std::string_view lowerName);
 std::string_view HeaderValue(std::string_view line);
 
 // One hop's address, taken apart.

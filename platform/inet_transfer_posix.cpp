@@ -87,7 +87,7 @@ std::optional<Target> ResolveLocation(const Target& base, const std::string& loc
 std::optional<std::string> LocationOf(long status, const std::string& block) {
   if (!IsRedirect(status)) return std::nullopt;
   for (std::string_view line : SplitLines(block))
-    if (HeaderName(line) == "location") return std::string(HeaderValue(line));
+    if (HeaderNameIs(line, "location")) return std::string(HeaderValue(line));
   return std::nullopt;
 }
 
@@ -199,7 +199,7 @@ size_t Request::OnHeader(char* data, size_t size, size_t count, void* self) {
   auto* r = static_cast<Request*>(self);
   std::string_view line(data, size * count);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-  if (Lower(line.substr(0, 5)) == "http/") {
+  if (EqualsLower(line.substr(0, 5), "http/")) {
     // A new response: an interim one, or the next of an authentication.
     r->collecting_.clear();
     r->headersComplete_ = false;
@@ -216,7 +216,7 @@ size_t Request::OnHeader(char* data, size_t size, size_t count, void* self) {
   if (r->useCookies) {
     std::vector<std::string_view> cookies;
     for (std::string_view h : SplitLines(r->collecting_))
-      if (HeaderName(h) == "set-cookie") cookies.push_back(HeaderValue(h));
+      if (HeaderNameIs(h, "set-cookie")) cookies.push_back(HeaderValue(h));
     StoreCookies(r->hopUrl_, cookies);
   }
   // A 401 may be answered by curl with the credentials: that response is
@@ -381,7 +381,7 @@ HopReply ReceiveHop(const Target& from, std::string_view response, bool useCooki
     std::size_t end = bytes.find('\n', at);
     std::size_t take = end == std::string::npos ? bytes.size() - at : end + 1 - at;
     std::string_view line(bytes.data() + at, take);
-    if (blockStart && Lower(line.substr(0, 5)) != "http/") return {};
+    if (blockStart && !EqualsLower(line.substr(0, 5), "http/")) return {};
     Request::OnHeader(bytes.data() + at, 1, take, &r);
     // A line of nothing but line ends closes the block, for curl as for
     // OnHeader, and what follows must open a new one.

@@ -42,6 +42,16 @@ inline std::string Lower(std::string_view s) {
   return out;
 }
 
+// Whether `s` is `lower` with any ASCII letters in either case.
+inline bool EqualsLower(std::string_view s, std::string_view lower) {
+  if (s.size() != lower.size()) return false;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i] >= 'A' && s[i] <= 'Z' ? static_cast<char>(s[i] - 'A' + 'a') : s[i];
+    if (c != lower[i]) return false;
+  }
+  return true;
+}
+
 // Without the spaces and tabs at either end.
 inline std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);

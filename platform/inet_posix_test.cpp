@@ -30,12 +30,12 @@ TEST(WireBytes, GetCarriesTheHeaderBlockInItsOrder) {
                                    kAgent + "\r\n\r\n");
 }
 
-TEST(WireBytes, BlockWithoutFinalLineEndStillMakesWholeLines) {
+TEST(WireBytes, BlockLinesEndAtAnyCrOrLfAndTheLastNeedsNone) {
   LoopbackServer server;
   Exchange x(server.port(), "GET", "/");
-  ASSERT_TRUE(x.Send("X-First: 1\r\nX-Last: 2"));
+  ASSERT_TRUE(x.Send("X-First: 1\rX-Mid: 3\n\r\n\rX-Last: 2"));
   EXPECT_EQ(server.Request(0), "GET / HTTP/1.1\r\n" + HostLine(server) +
-                                   "X-First: 1\r\nX-Last: 2\r\n"
+                                   "X-First: 1\r\nX-Mid: 3\r\nX-Last: 2\r\n"
                                    "User-Agent: " +
                                    kAgent + "\r\n\r\n");
 }

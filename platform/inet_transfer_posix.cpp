@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "inet_posix.h"
 
@@ -392,10 +393,10 @@ HopReply ReceiveHop(const Target& from, std::string_view response, bool useCooki
   HopReply reply;
   reply.status = r.status_;
   reply.final = r.hopFinal_ || r.headersComplete_;
-  reply.rawHeaders = r.collecting_;
-  reply.body = r.buffer_;
   if (std::optional<std::string> location = LocationOf(r.status_, r.collecting_))
     reply.redirect = ResolveLocation(from, *location);
+  reply.rawHeaders = std::move(r.collecting_);
+  reply.body = std::move(r.buffer_);
   return reply;
 }
 

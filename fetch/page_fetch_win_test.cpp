@@ -22,6 +22,15 @@
 #include "support/import_hook.h"
 #include "support/loopback_server.h"
 
+// WinINet is delay-loaded: its slots are not in the import directory.
+ZOQ_IMPORT_SLOT(InternetOpenA);
+ZOQ_IMPORT_SLOT(InternetConnectA);
+ZOQ_IMPORT_SLOT(HttpOpenRequestA);
+ZOQ_IMPORT_SLOT(HttpSendRequestA);
+ZOQ_IMPORT_SLOT(HttpQueryInfoA);
+ZOQ_IMPORT_SLOT(InternetReadFile);
+ZOQ_IMPORT_SLOT(InternetCloseHandle);
+
 namespace zoq::fetch {
 namespace {
 
@@ -148,6 +157,7 @@ TEST(PageFetchOnWindows, ASilentServerEndsInTheTimeOut) {
 struct HandleUse {
   std::mutex lock;
   std::map<HINTERNET, DWORD> open;
+  int opened = 0;
   int stale = 0;
 };
 HandleUse& Uses() {
@@ -157,6 +167,7 @@ HandleUse& Uses() {
 HINTERNET Opened(HINTERNET h) {
   std::lock_guard guard(Uses().lock);
   if (h) Uses().open[h] = GetCurrentThreadId();
+  ++Uses().opened;
   return h;
 }
 void Use(HINTERNET h) {
@@ -213,15 +224,14 @@ BOOL WINAPI HookedClose(HINTERNET h) {
 TEST(PageFetchOnWindows, ALateWorkerLeavesTheNextFetchAlone) {
   std::vector<std::unique_ptr<ImportHook>> hooks;
   auto fn = [](auto* f) { return reinterpret_cast<void*>(f); };
-  for (auto [name, hook] : {std::pair{"InternetOpenA", fn(&HookedOpen)},
-                            {"InternetConnectA", fn(&HookedConnect)},
-                            {"HttpOpenRequestA", fn(&HookedOpenRequest)},
-                            {"HttpSendRequestA", fn(&HookedSend)},
-                            {"HttpQueryInfoA", fn(&HookedQuery)},
-                            {"InternetReadFile", fn(&HookedRead)},
-                            {"InternetCloseHandle", fn(&HookedClose)}}) {
-    hooks.push_back(std::make_unique<ImportHook>("wininet.dll", name, hook));
-    ASSERT_TRUE(hooks.back()->Installed()) << name;
+  for (auto [slot, hook] : {std::pair{&__imp_InternetOpenA, fn(&HookedOpen)},
+                            {&__imp_InternetConnectA, fn(&HookedConnect)},
+                            {&__imp_HttpOpenRequestA, fn(&HookedOpenRequest)},
+                            {&__imp_HttpSendRequestA, fn(&HookedSend)},
+                            {&__imp_HttpQueryInfoA, fn(&HookedQuery)},
+                            {&__imp_InternetReadFile, fn(&HookedRead)},
+                            {&__imp_InternetCloseHandle, fn(&HookedClose)}}) {
+    hooks.push_back(std::make_unique<ImportHook>(slot, hook));
   }
   LoopbackServer server;
   std::mutex m;
@@ -249,6 +259,7 @@ TEST(PageFetchOnWindows, ALateWorkerLeavesTheNextFetchAlone) {
   EXPECT_EQ(Text(next.begin(), next.end()), body);
   std::this_thread::sleep_for(milliseconds(500));  // the late worker is done by now
   std::lock_guard guard(Uses().lock);
+  EXPECT_GE(Uses().opened, 6);  // the hooks saw both fetches
   EXPECT_EQ(Uses().stale, 0);
 }
 

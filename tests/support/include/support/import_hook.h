@@ -43,6 +43,12 @@ class ImportHook {
     }
     if (slot_) original_ = Swap(reinterpret_cast<ULONG_PTR>(replacement));
   }
+  // Points the import slot itself at `replacement`: for a delay-loaded
+  // library, whose slots the import directory does not list (declare them
+  // with ZOQ_IMPORT_SLOT).
+  ImportHook(void** slot, void* replacement) : slot_(reinterpret_cast<ULONG_PTR*>(slot)) {
+    original_ = Swap(reinterpret_cast<ULONG_PTR>(replacement));
+  }
   ~ImportHook() {
     if (slot_) Swap(original_);
   }
@@ -61,10 +67,17 @@ class ImportHook {
   ULONG_PTR original_ = 0;
 };
 
-// The system's own `name` of `dll`, which a replacement calls on to.
+// The program's import slot of the function `fn`, by the linker's name for
+// it; declared at namespace scope.
+#define ZOQ_IMPORT_SLOT(fn) extern "C" void* __imp_##fn
+
+// The system's own `name` of `dll`, which a replacement calls on to; a
+// delay-loaded library may not be loaded yet.
 template <typename Fn>
 Fn Real(const char* dll, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(dll), name)));
+  HMODULE module = GetModuleHandleA(dll);
+  if (!module) module = LoadLibraryA(dll);
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 #define ZOQ_REAL(dll, fn) static const auto real = ::zoq::testing::Real<decltype(&fn)>(dll, #fn)
 

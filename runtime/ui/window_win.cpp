@@ -62,28 +62,15 @@ void RegisterFormClass() {
 
 class FormWindow final : public WindowControls<WinControl> {
  public:
-  // The window itself is made now, hidden: the start-up window is made
-  // while the version page is fetched, and its making brings up the window
-  // system's driver, which the start-up box would otherwise wait for.
-  FormWindow(const FormSpec& form, HWND owner) : WindowControls(form) {
+  // Only the window class is registered now: for the start-up window that
+  // brings up the window system for this thread while the version page is
+  // fetched. The window itself is made when first needed (Made), normally
+  // its first show, so that the start-up box does not wait for it.
+  FormWindow(const FormSpec& form, HWND owner) : WindowControls(form), owner_(owner) {
     RegisterFormClass();
-    // Not resizable: the layout places every control once.
-    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
-                        WS_CLIPCHILDREN;
-    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Wide(form.title).c_str(), style,
-                            form.left, form.top, std::max(1, form.width),
-                            std::max(1, form.height), owner, nullptr, win::Instance(), this);
-    // Without a window the controls still keep their texts and colours.
-    dpi_ = win::DpiOf(hwnd_);
-    if (hwnd_ && dpi_ != 96) {
-      // Outer size as the layout gives it, at this monitor's scale.
-      SetWindowPos(hwnd_, nullptr, 0, 0, Scale(std::max(1, form.width), dpi_),
-                   Scale(std::max(1, form.height), dpi_),
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    }
-    // The controls' child windows wait for the first show (Reveal): until
-    // then every control is only its data, which is all the created event
-    // (the start-up check and its box) needs.
+    // Until the window is made every control is only its data, which is all
+    // the created event (the start-up check and its box) needs; the
+    // controls' child windows wait for the first show (Reveal).
     UINT id = kFirstId;
     for (Control& c : controls_) {
       c.id = id++;
@@ -102,6 +89,30 @@ class FormWindow final : public WindowControls<WinControl> {
   }
 
   HWND Handle() const { return hwnd_; }
+
+  // The window itself, made hidden the first time it is asked for; null
+  // once destroyed, or when the system made none (the controls still keep
+  // their texts and colours).
+  HWND Made() {
+    if (hwnd_ || Destroyed() || tried_) return hwnd_;
+    tried_ = true;
+    // Not resizable: the layout places every control once.
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
+                        WS_CLIPCHILDREN;
+    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Wide(Title()).c_str(), style,
+                            form_.left, form_.top, std::max(1, form_.width),
+                            std::max(1, form_.height), IsWindow(owner_) ? owner_ : nullptr, nullptr,
+                            win::Instance(), this);
+    if (!hwnd_) return nullptr;
+    dpi_ = win::DpiOf(hwnd_);
+    if (dpi_ != 96) {
+      // Outer size as the layout gives it, at this monitor's scale.
+      SetWindowPos(hwnd_, nullptr, 0, 0, Scale(std::max(1, form_.width), dpi_),
+                   Scale(std::max(1, form_.height), dpi_),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return hwnd_;
+  }
   HWND ControlHandle(const Text& name) const {
     const Control* c = Find(name);
     return c ? c->hwnd : nullptr;
@@ -112,7 +123,7 @@ class FormWindow final : public WindowControls<WinControl> {
   // screen readers: work left until now so that building a window that may
   // never show (the start-up window while its check runs) costs little.
   void Reveal(bool activate) {
-    if (Destroyed() || !hwnd_) return;
+    if (!Made()) return;
     if (!revealed_) {
       revealed_ = true;
       win::UseCommonControls();
@@ -151,7 +162,7 @@ class FormWindow final : public WindowControls<WinControl> {
   }
 
   void BringToFront() override {
-    if (!hwnd_) return;
+    if (!Made()) return;
     if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
     Reveal(true);
     SetForegroundWindow(hwnd_);
@@ -181,7 +192,8 @@ class FormWindow final : public WindowControls<WinControl> {
     if (revealed_) Prepare(c);
   }
   void StartTimer(Control& c, int milliseconds) override {
-    if (hwnd_) SetTimer(hwnd_, c.id, static_cast<UINT>(milliseconds), nullptr);
+    // A timer ticks at once, shown or not: it needs the window made.
+    if (Made()) SetTimer(hwnd_, c.id, static_cast<UINT>(milliseconds), nullptr);
   }
   void StopTimer(Control& c) override {
     if (hwnd_) KillTimer(hwnd_, c.id);
@@ -233,7 +245,9 @@ class FormWindow final : public WindowControls<WinControl> {
   void FocusControl(std::size_t index, bool selectAll);
   void RestoreFocus();
 
+  HWND owner_;
   HWND hwnd_ = nullptr;
+  bool tried_ = false;  // Made has asked the system once
   // The control that had the focus when the window was last deactivated.
   std::size_t savedFocus_ = kNoControl;
   UINT dpi_ = 96;
@@ -682,7 +696,7 @@ Window* CreateStartupWindow(const FormSpec& form, const Binder& bind) {
 
 Window* LoadWindow(const FormSpec& form, const Binder& bind, Window* owner, bool modal) {
   auto* ownerWindow = dynamic_cast<FormWindow*>(owner);
-  FormWindow* window = Build(form, bind, ownerWindow ? ownerWindow->Handle() : nullptr);
+  FormWindow* window = Build(form, bind, ownerWindow ? ownerWindow->Made() : nullptr);
   if (!window) return nullptr;
   window->Reveal(true);
   if (!modal) return window;

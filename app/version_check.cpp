@@ -52,8 +52,9 @@ fetch::StartedFetch* startedFetch = nullptr;
 Bytes FetchVersionPage(const Text& url) {
   if (startedFetch && url == kVersionPageUrl) {
     std::unique_ptr<fetch::StartedFetch> started(std::exchange(startedFetch, nullptr));
-    // Most starts end in this box: it is made while the page is awaited.
-    ui::PrepareMessage(kMatchMessage, ui::kPlainBox);
+    // Most starts end in this box: while the page is awaited, it is made
+    // ahead. A page already here leaves no wait to fill.
+    if (!started->Answered()) ui::PrepareMessage(kMatchMessage, ui::kPlainBox);
     return started->Take();
   }
   return fetch::PageFetch(url);

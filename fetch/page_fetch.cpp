@@ -112,4 +112,9 @@ Bytes StartedFetch::Take() {
   return Finish(*exchange, FetchWaitMilliseconds(0), nullptr);
 }
 
+bool StartedFetch::Answered() const {
+  return exchange_ && exchange_->worker &&
+         MsgWaitForMultipleObjects(1, &exchange_->worker, FALSE, 0, 0) == WAIT_OBJECT_0;
+}
+
 }  // namespace zoq::fetch

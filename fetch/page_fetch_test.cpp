@@ -206,6 +206,29 @@ TEST(PageFetchWait, AHandlerMayFetchWhileAFetchWaits) {
   EXPECT_FALSE(nested);
 }
 
+// A fetch started early says whether its answer is in without waiting for
+// it, and Take then hands it over once.
+TEST(PageFetchWait, AStartedFetchSaysWhenItsAnswerIsIn) {
+  LoopbackServer server;
+  Gate answer;
+  server.SetHandler([&](const std::string&, std::size_t) {
+    answer.Wait();
+    return HttpReply(200, "OK", {}, "page");
+  });
+  StartedFetch started(server.Url("/"));
+  ASSERT_TRUE(server.WaitForRequests(1, 5000));
+  EXPECT_FALSE(started.Answered());
+  answer.Open();
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(10);
+  while (!started.Answered() && Clock::now() < deadline) {
+    std::this_thread::sleep_for(milliseconds(5));
+  }
+  EXPECT_TRUE(started.Answered());
+  EXPECT_EQ(AsText(started.Take()), "page");
+  EXPECT_FALSE(started.Answered());
+  EXPECT_TRUE(started.Take().empty());
+}
+
 TEST(PageFetchWait, ManyFetchesInARowLeaveNothingBehind) {
   LoopbackServer server;
   server.Script({HttpReply(200, "OK", {}, "x")});

@@ -42,7 +42,7 @@ void ShowMessage(const Text& text, int style, const std::optional<Text>& caption
   MessageBoxW(owner, Wide(text).c_str(), title.c_str(), flags);
 }
 
-void PrepareMessage(const Text&, int) {}
+void PrepareMessage(const Text&, int) { win::MakeStartupWindow(); }
 
 bool OpenInBrowser(const Text& url) {
   if (!IsWebAddress(url)) return false;

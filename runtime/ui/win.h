@@ -81,6 +81,8 @@ void FreeDestroyedWindows();
 // Tab (forward) or Shift+Tab in the program's window `window`; false when it
 // is none of the program's windows.
 bool MoveFocus(HWND window, bool forward);
+// Makes the start-up window's own window, hidden, if it is not made yet.
+void MakeStartupWindow();
 
 // --- The message loop (application_win.cpp) ---
 // Dispatches one message; Tab and Shift+Tab move between controls.

@@ -671,6 +671,12 @@ void FreeDestroyedWindows() {
   for (FormWindow* window : windows) delete window;
 }
 
+void MakeStartupWindow() {
+  for (WindowLife* open : OpenWindows()) {
+    if (open->IsStartup()) static_cast<FormWindow*>(open)->Made();
+  }
+}
+
 bool MoveFocus(HWND window, bool forward) {
   for (WindowLife* open : OpenWindows()) {
     auto* form = static_cast<FormWindow*>(open);

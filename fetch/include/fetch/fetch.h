@@ -39,6 +39,8 @@ class StartedFetch {
   // from this call) if the worker has not finished. Once: after that, the
   // empty byte set.
   Bytes Take();
+  // Whether the worker has finished, so that Take would not wait.
+  bool Answered() const;
 
   struct Exchange;
 

@@ -175,8 +175,9 @@ inline constexpr int kInformationBox = 64;
 void ShowMessage(const Text& text, int style, const std::optional<Text>& caption = std::nullopt);
 // Makes ahead, hidden, the box a coming ShowMessage(text, style) without a
 // caption will show, so that it then shows at once: for a wait whose end
-// brings that box. Any other box is made as usual. Nothing on Win32, whose
-// boxes cannot be made ahead.
+// brings that box. Any other box is made as usual. Win32's boxes cannot be
+// made ahead: there the start-up window is made (hidden), which brings up
+// what of the window system the box then needs.
 void PrepareMessage(const Text& text, int style);
 // Hands the address to the default browser without waiting for it; only
 // http:// and https:// addresses, false for any other.

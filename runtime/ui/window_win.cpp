@@ -99,10 +99,10 @@ class FormWindow final : public WindowControls<WinControl> {
     // Not resizable: the layout places every control once.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
                         WS_CLIPCHILDREN;
+    const HWND owner = IsWindow(owner_) ? owner_ : nullptr;  // it may have gone meanwhile
     hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Wide(Title()).c_str(), style,
                             form_.left, form_.top, std::max(1, form_.width),
-                            std::max(1, form_.height), IsWindow(owner_) ? owner_ : nullptr, nullptr,
-                            win::Instance(), this);
+                            std::max(1, form_.height), owner, nullptr, win::Instance(), this);
     if (!hwnd_) return nullptr;
     dpi_ = win::DpiOf(hwnd_);
     if (dpi_ != 96) {
@@ -710,7 +710,8 @@ Window* LoadWindow(const FormSpec& form, const Binder& bind, Window* owner, bool
   // Every other window of the program waits until this one has gone.
   std::vector<HWND> others;
   for (WindowLife* open : OpenWindows()) {
-    if (open != window) others.push_back(static_cast<FormWindow*>(open)->Handle());
+    const HWND other = static_cast<FormWindow*>(open)->Handle();
+    if (open != window && other) others.push_back(other);
   }
   const bool open = win::RunModalLoop(others, [window] {
     return std::find(OpenWindows().begin(), OpenWindows().end(), window) != OpenWindows().end();

@@ -16,6 +16,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <winternl.h>
+
+#include "runtime/ui_testing.h"
 #endif
 
 namespace zoq::app {
@@ -166,12 +168,16 @@ TEST_F(WindowsTest, TextsRoundTripByteForByte) {
 TEST(WindowLife, CreatedBeforeShownAndDestroyedFromItsOwnEvent) {
   bool shownInCreated = true;
   bool labelMadeInCreated = true;
+  bool windowMadeInCreated = true;
   Text readInCreated;
   ui::Window* main = ui::CreateStartupWindow(forms::MainForm(), [&](ui::Window& w) {
     w.OnCreated([&] {
       WindowDriver driver(w, forms::MainForm());
       shownInCreated = driver.Shown();
       labelMadeInCreated = driver.Exists("标签3");
+#ifdef _WIN32
+      windowMadeInCreated = zoq::testing::NativeWindow(w) != nullptr;
+#endif
       // What the start-up check does before its box: texts in, read back.
       w.SetControlText("标签3", "早写");
       w.SetControlText("编辑框1", "隐藏的页");
@@ -184,9 +190,10 @@ TEST(WindowLife, CreatedBeforeShownAndDestroyedFromItsOwnEvent) {
   WindowDriver driver(*main, forms::MainForm());
   EXPECT_TRUE(driver.Shown());
 #ifdef _WIN32
-  // No child window is made before the first show: the start-up box waits
-  // for none of them.
+  // Nothing is made before the first show, the window itself included: the
+  // start-up box waits for none of it.
   EXPECT_FALSE(labelMadeInCreated);
+  EXPECT_FALSE(windowMadeInCreated);
 #endif
   EXPECT_EQ(driver.ShownText("标签3"), "早写");
   EXPECT_EQ(driver.ShownText("编辑框1"), "");  // a hidden box keeps its text to itself

@@ -17,7 +17,9 @@ bool Contains(const Text& block, const Text& sought) {
 // Every line of a response's headers passes here, so no copies are made.
 bool StartsWithIgnoringCase(std::string_view line, std::string_view prefix) {
   if (line.size() < prefix.size()) return false;
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
   for (std::size_t i = 0; i < prefix.size(); ++i)
     if (lower(line[i]) != lower(prefix[i])) return false;
   return true;

@@ -37,7 +37,8 @@ std::vector<std::string_view> SplitLines(std::string_view block) {
       lf = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(end - at)));
       if (lf == nullptr) lf = end;
     }
-    const char* cr = static_cast<const char*>(std::memchr(at, '\r', static_cast<std::size_t>(lf - at)));
+    const char* cr =
+        static_cast<const char*>(std::memchr(at, '\r', static_cast<std::size_t>(lf - at)));
     const char* stop = cr != nullptr ? cr : lf;
     if (stop > at) lines.emplace_back(at, static_cast<std::size_t>(stop - at));
     if (stop == end) break;
